@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ZelApi.h"
+
+#include <boost/program_options/options_description.hpp>
+
+#include <memory>
+#include <string>
+
+class IKernel;
+namespace Logger::Util {
+class File;
+}
+
+// The non-visual base of a program: its identity, directories, kernel and options.
+// Construction parses the command line, a response file and config.ini; invalid options end
+// the process with exit code 1, "help" with code 0.
+class ZEL_API Application
+{
+public:
+    Application(int argc, char** argv, const std::string& applicationName,
+                boost::program_options::options_description options,
+                bool createPluginInstances);
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+    ~Application();
+
+    const std::string& getApplicationDir() const { return m_applicationDir; }
+    const std::string& getAppDataPath() const { return m_appDataPath; }
+    const std::string& getPluginDir() const { return m_pluginDir; }
+    const std::string& getMediaPath() const { return m_mediaPath; }
+    IKernel* getKernel() const { return m_kernel.get(); }
+
+    // Writes the non-defaulted option values to config.ini, atomically.
+    void writeConfig();
+
+    // writeConfig, then the kernel goes and with it every plug-in instance. Runs once; the
+    // destructor calls it if the owner did not.
+    void shutdown();
+
+    // Opens the log file of this run in the temporary directory and returns its path.
+    std::string createLogFile(const std::string& prefix);
+
+    std::string configFilePath() const;
+
+private:
+    void parseCommandLine(int argc, char** argv,
+                          const boost::program_options::options_description& options);
+    void parseResponseFile(const boost::program_options::options_description& options);
+    void parseConfigFile(const boost::program_options::options_description& options);
+
+    std::string m_applicationDir;
+    std::string m_appDataPath;
+    std::string m_pluginDir;
+    std::string m_mediaPath;
+    std::unique_ptr<IKernel> m_kernel;
+    std::unique_ptr<Logger::Util::File> m_logFile;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "PluginSystem/PluginDescriptor.h"
+#include "ZelApi.h"
+
+#include <string>
+#include <vector>
+
+namespace boost::program_options {
+class variables_map;
+}
+namespace cpplog {
+class MultiplexLogger;
+}
+
+class EventSystem;
+class ModelRegistry;
+class PluginFactory;
+
+// Where a plug-in's configuration files lie: shipped defaults and the user's own.
+struct ConfigLocation
+{
+    std::string defaultDir;
+    std::string userDir;
+    std::string fileName;
+    std::string pluginName;
+    std::string extra;
+};
+
+// The services of the running program, handed to every plug-in instance.
+class ZEL_API IKernel
+{
+public:
+    virtual const std::string& getApplicationDir() const = 0;
+    virtual const std::string& getAppDataPath() const = 0;
+    virtual const std::string& getPluginDir() const = 0;
+    virtual const std::vector<std::string>& getAlternativePluginPaths() const = 0;
+    virtual std::string getPluginSubdirectory(const std::string& pluginName) const = 0;
+    virtual const PluginFactory* getPluginFactory() const = 0;
+    virtual PluginFactory* getPluginFactory() = 0;
+    virtual const PluginRegistryList& getPluginRegistry() const = 0;
+    virtual PluginRegistryList& getPluginRegistry() = 0;
+    virtual cpplog::MultiplexLogger& getLogger();
+    virtual EventSystem* getEventSystem() = 0;
+    virtual ConfigLocation getConfigLocation(const std::string& pluginName,
+                                             const std::string& fileName) const = 0;
+    virtual ModelRegistry* getModelRegistry() = 0;
+    virtual const boost::program_options::variables_map& getVariables() const = 0;
+    virtual boost::program_options::variables_map& getVariables() = 0;
+    virtual ~IKernel();
+};

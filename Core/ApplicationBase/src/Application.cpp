@@ -1,0 +1,261 @@
+#include "ApplicationBase/Application.h"
+
+#include "ApplicationBase/KernelAPI.h"
+#include "ApplicationBase/LogFileName.h"
+#include "Logger/File.h"
+#include "Logger/Log.h"
+#include "PluginSystem/PluginFactory.h"
+
+#include <QCoreApplication>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <boost/core/demangle.hpp>
+#include <boost/filesystem.hpp>
+#include <boost/program_options/parsers.hpp>
+#include <boost/program_options/variables_map.hpp>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+namespace fs = boost::filesystem;
+namespace po = boost::program_options;
+
+namespace {
+
+const char* const responseFileOption = "response-file";
+
+bool isDirectory(const std::string& path)
+{
+    boost::system::error_code error;
+    return fs::is_directory(path, error);
+}
+
+// Adds each plug-in library's own options; a library that repeats a known option name would
+// make every use of that name ambiguous, so its whole description is left out.
+void addPluginOptions(IKernel& kernel, po::options_description& options)
+{
+    for (const PluginDescriptor* descriptor : kernel.getPluginRegistry()) {
+        if (!descriptor->options)
+            continue;
+        bool clash = false;
+        for (const auto& option : descriptor->options->options())
+            clash = clash || options.find_nothrow(option->long_name(), false) != nullptr;
+        if (clash) {
+            ZEL_WARN << "Options of plugin " << descriptor->name
+                     << " repeat known option names and are ignored.\n";
+            continue;
+        }
+        options.add(*descriptor->options);
+    }
+}
+
+std::vector<std::string> splitResponseFile(const std::string& text)
+{
+    std::vector<std::string> tokens;
+    std::size_t begin = text.find_first_not_of(" \n\r\t");
+    while (begin != std::string::npos) {
+        const std::size_t end = text.find_first_of(" \n\r\t", begin);
+        tokens.push_back(text.substr(begin, end - begin));
+        begin = text.find_first_not_of(" \n\r\t", end);
+    }
+    return tokens;
+}
+
+// One config.ini line, or false for a value of a type config.ini cannot hold.
+bool formatConfigLine(const std::string& name, const po::variable_value& value, std::ostream& out)
+{
+    const boost::any& any = value.value();
+    if (any.empty()) {
+        out << name << "\n";
+        return true;
+    }
+    out << name << "=";
+    const std::type_info& type = any.type();
+    if (type == typeid(float))
+        out << boost::any_cast<float>(any);
+    else if (type == typeid(double))
+        out << boost::any_cast<double>(any);
+    else if (type == typeid(std::string))
+        out << boost::any_cast<std::string>(any);
+    else if (type == typeid(bool))
+        out << boost::any_cast<bool>(any);
+    else if (type == typeid(int))
+        out << boost::any_cast<int>(any);
+    else if (type == typeid(unsigned int))
+        out << boost::any_cast<unsigned int>(any);
+    else
+        return false;
+    out << "\n";
+    return true;
+}
+
+} // namespace
+
+Application::Application(int argc, char** argv, const std::string& applicationName,
+                         po::options_description options, bool createPluginInstances)
+{
+    QCoreApplication::setOrganizationName("Korvath Lab");
+    QCoreApplication::setOrganizationDomain("korvathlab.org");
+    QCoreApplication::setApplicationName(QString::fromStdString(applicationName));
+
+    m_applicationDir = QCoreApplication::applicationDirPath().toStdString();
+    if (m_applicationDir.empty())
+        m_applicationDir = ".";
+    const fs::path pluginPath = (fs::path(m_applicationDir) / ".." / "Plugins").lexically_normal();
+    m_mediaPath = m_applicationDir + "/../Media/";
+    if (!isDirectory(m_mediaPath))
+        ZEL_WARN << "Default media path does not exist.\n";
+    if (!isDirectory(pluginPath.string()))
+        ZEL_WARN << "Default plugin path does not exist.\n";
+    m_pluginDir = pluginPath.string() + "/";
+
+    m_appDataPath = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+    boost::system::error_code error;
+    if (!isDirectory(m_appDataPath) && !fs::create_directories(m_appDataPath, error))
+        ZEL_WARN << "Cannot create app data path " << m_appDataPath << "\n";
+
+    m_kernel = std::make_unique<KernelAPI>(m_applicationDir, m_appDataPath, m_pluginDir, false);
+
+    options.add_options()(responseFileOption, po::value<std::string>(),
+                          "optional file for additional (lengthy) command line options")(
+        "debug", po::bool_switch(), "show debug gui elements")("help,h",
+                                                               "Display this information");
+    addPluginOptions(*m_kernel, options);
+
+    parseCommandLine(argc, argv, options);
+    parseResponseFile(options);
+    parseConfigFile(options);
+
+    // "debug" holds for one run only: a defaulted value is never written back.
+    po::variables_map& variables = m_kernel->getVariables();
+    auto debug = variables.find("debug");
+    if (debug != variables.end()) {
+        const boost::any value = debug->second.value();
+        variables.erase(debug);
+        variables.emplace("debug", po::variable_value(value, true));
+    }
+
+    if (createPluginInstances)
+        m_kernel->getPluginFactory()->createOneInstanceOfAll();
+}
+
+Application::~Application()
+{
+    shutdown();
+}
+
+void Application::parseCommandLine(int argc, char** argv, const po::options_description& options)
+{
+    po::variables_map& variables = m_kernel->getVariables();
+    try {
+        po::store(po::parse_command_line(argc, argv, options), variables);
+        if (variables.count("help")) {
+            std::cout << options << std::endl;
+            std::exit(0);
+        }
+        po::notify(variables);
+    } catch (const std::exception& e) {
+        ZEL_ERROR << "Error: " << e.what() << "\n";
+        std::exit(1);
+    }
+}
+
+void Application::parseResponseFile(const po::options_description& options)
+{
+    po::variables_map& variables = m_kernel->getVariables();
+    auto entry = variables.find(responseFileOption);
+    if (entry == variables.end())
+        return;
+    const std::string fileName = entry->second.as<std::string>();
+    variables.erase(entry);
+
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) {
+        ZEL_ERROR << "Could not open " << responseFileOption << " " << fileName << "\n";
+        return;
+    }
+    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    try {
+        po::store(po::command_line_parser(splitResponseFile(text)).options(options).run(),
+                  variables);
+        po::notify(variables);
+    } catch (const std::exception& e) {
+        ZEL_ERROR << "Error in response file: " << e.what() << "\n";
+        std::exit(1);
+    }
+}
+
+void Application::parseConfigFile(const po::options_description& options)
+{
+    const std::string path = configFilePath();
+    std::ifstream file(path);
+    if (!file) {
+        ZEL_INFO << "could not open " << path << " for reading\n";
+        return;
+    }
+    ZEL_INFO << "reading config file " << path << "\n";
+    po::variables_map& variables = m_kernel->getVariables();
+    try {
+        const po::parsed_options parsed = po::parse_config_file(file, options, true);
+        po::store(parsed, variables);
+        po::notify(variables);
+        for (const po::option& option : parsed.options)
+            if (!variables.count(option.string_key))
+                ZEL_WARN << "Unknown option " << option.string_key
+                         << " encountered in config file\n";
+    } catch (const std::exception& e) {
+        ZEL_ERROR << "Error in config file: " << e.what() << "\n";
+        std::exit(1);
+    }
+}
+
+std::string Application::configFilePath() const
+{
+    return m_appDataPath + "/config.ini";
+}
+
+void Application::writeConfig()
+{
+    if (!m_kernel)
+        return;
+    std::ostringstream text;
+    for (const auto& [name, value] : m_kernel->getVariables()) {
+        if (value.defaulted())
+            continue;
+        if (!formatConfigLine(name, value, text))
+            ZEL_ERROR << "unsupported configuration value type "
+                      << boost::core::demangle(value.value().type().name()) << "\n";
+    }
+
+    // Written beside the old file and renamed over it: a failed write keeps the old settings.
+    const std::string path = configFilePath();
+    QSaveFile file(QString::fromStdString(path));
+    const std::string bytes = text.str();
+    if (!file.open(QIODevice::WriteOnly)) {
+        ZEL_ERROR << "could not open " << path << " for writing\n";
+        return;
+    }
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (!file.commit())
+        ZEL_ERROR << "could not write " << path << ": " << file.errorString().toStdString()
+                  << "\n";
+}
+
+void Application::shutdown()
+{
+    if (!m_kernel)
+        return;
+    writeConfig();
+    m_kernel.reset();
+}
+
+std::string Application::createLogFile(const std::string& prefix)
+{
+    const std::string path = logFileName(prefix);
+    m_logFile.reset();
+    m_logFile = std::make_unique<Logger::Util::File>(path);
+    return path;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ZelApi.h"
+
+#include <memory>
+#include <string>
+
+namespace cpplog {
+class MultiplexLogger;
+}
+
+namespace Logger::Util {
+
+// A log file, written and flushed record by record for as long as this handle lives.
+class ZEL_API File
+{
+public:
+    class Impl;
+
+    explicit File(const std::string& path, cpplog::MultiplexLogger* multiplexer = nullptr);
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File();
+
+    const std::string& path() const;
+    bool isOpen() const;
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace Logger::Util

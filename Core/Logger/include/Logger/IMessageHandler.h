@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ZelApi.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace cpplog {
+class MultiplexLogger;
+}
+
+namespace Logger::Util {
+
+// Receives every record as text while it lives. handleMessage runs under the logger's lock on the
+// thread that logged: it must not log and must not block.
+class ZEL_API IMessageHandler
+{
+public:
+    class Impl;
+
+    explicit IMessageHandler(cpplog::MultiplexLogger* multiplexer = nullptr);
+    IMessageHandler(const IMessageHandler&) = delete;
+    IMessageHandler& operator=(const IMessageHandler&) = delete;
+    virtual ~IMessageHandler();
+
+    virtual void handleMessage(const std::string& text, std::uint32_t level,
+                               const std::string& fileName) = 0;
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace Logger::Util

@@ -1,0 +1,7 @@
+#include "cpplog/BaseLogger.h"
+
+namespace cpplog {
+
+BaseLogger::~BaseLogger() = default;
+
+} // namespace cpplog

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up and builds the test build (sanitizers, warnings as errors) in build-test/, then runs
+# every test under a private X server. Arguments go to ctest (for example -L rendering).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVISTA_SANITIZE=ON \
+  -DZELVISTA_STRICT=ON -DZELVISTA_BUILD_TESTS=ON
+cd build-test
+exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 "$@"
