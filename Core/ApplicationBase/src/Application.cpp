@@ -13,7 +13,6 @@
 #include <boost/filesystem.hpp>
 #include <boost/program_options/parsers.hpp>
 #include <boost/program_options/variables_map.hpp>
-
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -151,7 +150,12 @@ void Application::parseCommandLine(int argc, char** argv, const po::options_desc
 {
     po::variables_map& variables = m_kernel->getVariables();
     try {
-        po::store(po::parse_command_line(argc, argv, options), variables);
+        // No positional arguments: a word without "--" is reported, not silently dropped.
+        po::store(po::command_line_parser(argc, argv)
+                      .options(options)
+                      .positional(po::positional_options_description())
+                      .run(),
+                  variables);
         if (variables.count("help")) {
             std::cout << options << std::endl;
             std::exit(0);
@@ -179,7 +183,10 @@ void Application::parseResponseFile(const po::options_description& options)
     }
     const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     try {
-        po::store(po::command_line_parser(splitResponseFile(text)).options(options).run(),
+        po::store(po::command_line_parser(splitResponseFile(text))
+                      .options(options)
+                      .positional(po::positional_options_description())
+                      .run(),
                   variables);
         po::notify(variables);
     } catch (const std::exception& e) {
@@ -240,8 +247,7 @@ void Application::writeConfig()
     }
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
     if (!file.commit())
-        ZEL_ERROR << "could not write " << path << ": " << file.errorString().toStdString()
-                  << "\n";
+        ZEL_ERROR << "could not write " << path << ": " << file.errorString().toStdString() << "\n";
 }
 
 void Application::shutdown()

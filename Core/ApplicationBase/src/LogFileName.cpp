@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-
 #include <cstdio>
 #include <cstdlib>
 

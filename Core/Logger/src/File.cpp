@@ -11,8 +11,7 @@ class File::Impl : public cpplog::FileLogger
 public:
     Impl(const std::string& path, cpplog::MultiplexLogger& multiplexer)
         : FileLogger(path), m_multiplexer(multiplexer)
-    {
-    }
+    {}
 
     cpplog::MultiplexLogger& m_multiplexer;
 };

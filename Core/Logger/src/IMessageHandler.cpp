@@ -12,8 +12,7 @@ class IMessageHandler::Impl : public cpplog::BaseLogger
 public:
     Impl(IMessageHandler& handler, cpplog::MultiplexLogger& multiplexer)
         : m_handler(handler), m_multiplexer(multiplexer)
-    {
-    }
+    {}
 
     bool deliver(cpplog::LogData* data) override
     {

@@ -47,8 +47,7 @@ public:
 Message::Message(const char* file, std::uint32_t line, std::uint32_t level,
                  cpplog::MultiplexLogger& logger)
     : m_impl(std::make_unique<Impl>(file, line, level, logger))
-{
-}
+{}
 
 Message::~Message() = default;
 

@@ -11,8 +11,7 @@ void writeTimeOfDay(std::ostream& stream, std::time_t time)
     std::tm local{};
     localtime_r(&time, &local);
     char text[9];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min,
-                  local.tm_sec);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
     stream << text;
 }
 

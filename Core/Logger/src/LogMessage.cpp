@@ -8,8 +8,7 @@ namespace cpplog {
 LogMessage::LogMessage(const char* file, std::uint32_t line, std::uint32_t level,
                        BaseLogger& logger)
     : m_logger(logger), m_data(std::make_unique<LogData>(level, file, line))
-{
-}
+{}
 
 LogMessage::~LogMessage()
 {

@@ -17,7 +17,6 @@ StdErrLogger::StdErrLogger() : OstreamLogger(std::cerr) {}
 
 FileLogger::FileLogger(const std::string& path)
     : OstreamLogger(m_file), m_path(path), m_file(path, std::ios::out | std::ios::trunc)
-{
-}
+{}
 
 } // namespace cpplog

@@ -1,4 +1,5 @@
 #include "PluginSystem/IPlugin.h"
+
 #include "PluginSystem/PluginInstanceInfo.h"
 
 IPlugin::~IPlugin() = default;

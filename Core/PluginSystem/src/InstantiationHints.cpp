@@ -3,7 +3,6 @@
 #include "Logger/Log.h"
 
 #include <boost/filesystem.hpp>
-
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -18,12 +17,10 @@ struct Category
     std::int32_t upperBound;
 };
 
-constexpr Category categories[] = {{"BASE", 100},          {"UTIL", 1000},
-                                   {"SCENE", 10000},       {"UI", 100000},
-                                   {"APP", 1000000},       {"UNDEF", 2147483647}};
+constexpr Category categories[] = {{"BASE", 100},  {"UTIL", 1000},   {"SCENE", 10000},
+                                   {"UI", 100000}, {"APP", 1000000}, {"UNDEF", 2147483647}};
 
-void readLine(const std::string& line, const std::string& path,
-              std::map<Uuid, std::int32_t>& hints)
+void readLine(const std::string& line, const std::string& path, std::map<Uuid, std::int32_t>& hints)
 {
     if (line.empty() || line[0] == '#')
         return;

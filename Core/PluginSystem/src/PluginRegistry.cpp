@@ -5,9 +5,8 @@
 #include "PluginSystem/PluginDescriptor.h"
 #include "SharedLibrary.h"
 
-#include <boost/filesystem.hpp>
-
 #include <algorithm>
+#include <boost/filesystem.hpp>
 
 namespace fs = boost::filesystem;
 
@@ -29,8 +28,7 @@ void scanDirectory(IKernel& kernel, const std::string& directory)
     boost::system::error_code error;
     fs::directory_iterator it(directory, error);
     if (error) {
-        ZEL_WARN << "Cannot read plugin directory " << directory << ": " << error.message()
-                 << "\n";
+        ZEL_WARN << "Cannot read plugin directory " << directory << ": " << error.message() << "\n";
         return;
     }
     for (; it != fs::directory_iterator(); it.increment(error)) {

@@ -3,7 +3,6 @@
 #include "Logger/Log.h"
 
 #include <QSocketNotifier>
-
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -1,7 +1,6 @@
 #include "ProgramOptions.h"
 
 #include <boost/program_options/value_semantic.hpp>
-
 #include <string>
 
 namespace po = boost::program_options;

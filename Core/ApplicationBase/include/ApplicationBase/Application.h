@@ -3,7 +3,6 @@
 #include "ZelApi.h"
 
 #include <boost/program_options/options_description.hpp>
-
 #include <memory>
 #include <string>
 
@@ -19,8 +18,7 @@ class ZEL_API Application
 {
 public:
     Application(int argc, char** argv, const std::string& applicationName,
-                boost::program_options::options_description options,
-                bool createPluginInstances);
+                boost::program_options::options_description options, bool createPluginInstances);
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
     ~Application();

@@ -3,7 +3,6 @@
 #include "ApplicationBase/IKernel.h"
 
 #include <boost/program_options/variables_map.hpp>
-
 #include <memory>
 
 // The kernel: creates the shared services and destroys them in reverse order.

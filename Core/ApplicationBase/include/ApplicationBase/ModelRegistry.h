@@ -21,8 +21,7 @@ public:
     bool removeModel(const Uuid& uuid);
     std::shared_ptr<ZELModel> getModel(const Uuid& uuid) const;
 
-    template <class T>
-    std::shared_ptr<T> getModel(const Uuid& uuid) const
+    template <class T> std::shared_ptr<T> getModel(const Uuid& uuid) const
     {
         return std::dynamic_pointer_cast<T>(getModel(uuid));
     }

@@ -52,8 +52,8 @@ private:
 } // namespace PrivateUtil
 } // namespace Logger
 
-#define ZEL_LOG(level)                                                                         \
-    ::Logger::PrivateUtil::Message(__FILE__, __LINE__, (level), ::Logger::rootLogger()).stream() \
+#define ZEL_LOG(level)                                                                             \
+    ::Logger::PrivateUtil::Message(__FILE__, __LINE__, (level), ::Logger::rootLogger()).stream()   \
         << ::Logger::componentTag() << " "
 
 #define ZEL_TRACE ZEL_LOG(::Logger::Trace)

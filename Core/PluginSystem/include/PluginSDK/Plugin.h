@@ -25,8 +25,7 @@
 namespace PluginSDK {
 
 // Keeps the kernel and the instance info; destroy() deletes the instance inside its library.
-template <class Derived>
-class Plugin : public IPlugin
+template <class Derived> class Plugin : public IPlugin
 {
 public:
     Plugin(IKernel* kernel, const PluginInstanceInfo& info) : m_kernel(kernel), m_info(info) {}
@@ -42,8 +41,7 @@ private:
 };
 
 // Builds a descriptor whose create function constructs T (IKernel*, const PluginInstanceInfo&).
-template <class T>
-class Describe
+template <class T> class Describe
 {
 public:
     Describe(const char* name, const char* uuidText, std::int32_t defaultHint)
@@ -96,8 +94,7 @@ Describe<T> describe(const char* name, const char* uuidText, std::int32_t defaul
     return Describe<T>(name, uuidText, defaultHint);
 }
 
-template <class... Classes>
-PluginRegistryList* libraryRegistry()
+template <class... Classes> PluginRegistryList* libraryRegistry()
 {
     static PluginRegistryList registry{&Classes::descriptor()...};
     return &registry;
@@ -108,21 +105,21 @@ PluginRegistryList* libraryRegistry()
 #define ZEL_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 
 // Defines Class::descriptor() from a PluginSDK::describe<Class>(...) expression.
-#define ZEL_PLUGIN_DESCRIPTOR(Class, ...)                                                       \
-    PluginDescriptor& Class::descriptor()                                                       \
-    {                                                                                           \
-        static Uuid uuid{};                                                                     \
-        static PluginDescriptor descriptor = (__VA_ARGS__).build(uuid);                         \
-        return descriptor;                                                                      \
+#define ZEL_PLUGIN_DESCRIPTOR(Class, ...)                                                          \
+    PluginDescriptor& Class::descriptor()                                                          \
+    {                                                                                              \
+        static Uuid uuid{};                                                                        \
+        static PluginDescriptor descriptor = (__VA_ARGS__).build(uuid);                            \
+        return descriptor;                                                                         \
     }
 
 // The two entry points of a plug-in library offering the given classes.
-#define ZEL_PLUGIN_LIBRARY(...)                                                                 \
-    ZEL_PLUGIN_EXPORT PluginRegistryList* ZEL_REGISTRY_ENTRY_POINT()                            \
-    {                                                                                           \
-        return PluginSDK::libraryRegistry<__VA_ARGS__>();                                       \
-    }                                                                                           \
-    ZEL_PLUGIN_EXPORT std::int32_t ZEL_RUNTIME_ENTRY_POINT()                                    \
-    {                                                                                           \
-        return PluginRegistry::runtimeTag;                                                      \
+#define ZEL_PLUGIN_LIBRARY(...)                                                                    \
+    ZEL_PLUGIN_EXPORT PluginRegistryList* ZEL_REGISTRY_ENTRY_POINT()                               \
+    {                                                                                              \
+        return PluginSDK::libraryRegistry<__VA_ARGS__>();                                          \
+    }                                                                                              \
+    ZEL_PLUGIN_EXPORT std::int32_t ZEL_RUNTIME_ENTRY_POINT()                                       \
+    {                                                                                              \
+        return PluginRegistry::runtimeTag;                                                         \
     }

@@ -27,14 +27,12 @@ public:
     IPlugin* getOrCreateInstance(const Uuid& uuid, bool externalOwner = false);
     IPlugin* findInstance(const Uuid& uuid) const;
 
-    template <class T>
-    T* getOrCreateInstance(const Uuid& uuid, bool externalOwner = false)
+    template <class T> T* getOrCreateInstance(const Uuid& uuid, bool externalOwner = false)
     {
         return dynamic_cast<T*>(getOrCreateInstance(uuid, externalOwner));
     }
 
-    template <class T>
-    std::list<T*> getInstances() const
+    template <class T> std::list<T*> getInstances() const
     {
         std::list<T*> result;
         for (const Entry& entry : m_instances)

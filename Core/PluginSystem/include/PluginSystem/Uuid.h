@@ -3,7 +3,6 @@
 #include "ZelApi.h"
 
 #include <boost/uuid/uuid.hpp>
-
 #include <string>
 
 // 16 bytes, ordered byte by byte as unsigned values.

@@ -1,0 +1,65 @@
+#include "ApplicationBase/KernelAPI.h"
+
+#include "ApplicationBase/ModelRegistry.h"
+#include "ApplicationBase/ZELModel.h"
+#include "LogCapture.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+TEST(KernelLocationTest, PluginSubdirectoriesAndConfigurationRoots)
+{
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    LogCapture capture;
+    {
+        KernelAPI kernel(root + "/bin", root + "/data", root + "/Plugins/", false);
+        EXPECT_EQ(kernel.getPluginSubdirectory("Selection"), root + "/Plugins//Selection/");
+        const ConfigLocation location = kernel.getConfigLocation("Selection", "");
+        EXPECT_EQ(location.defaultDir, root + "/bin/../config/default");
+        EXPECT_EQ(location.userDir, root + "/data/user");
+        EXPECT_EQ(location.pluginName, "Selection");
+    }
+
+    QDir().mkpath(dir.filePath("alt1/default"));
+    QDir().mkpath(dir.filePath("alt2/user/Selection"));
+    QDir().mkpath(dir.filePath("altPlugins/Selection"));
+    KernelAPI kernel(root + "/bin", root + "/data", "", false, {root + "/altPlugins"},
+                     {root + "/missing", root + "/alt1", root + "/alt2"});
+    EXPECT_EQ(kernel.getPluginSubdirectory("Selection"), root + "/altPlugins/Selection/");
+    EXPECT_EQ(kernel.getPluginSubdirectory("Navigation"), "");
+    EXPECT_TRUE(capture.contains("Plugin subdirectory not found!"));
+    // alt1 is the first existing root and lacks the subdirectory: alt2 is never consulted.
+    EXPECT_EQ(kernel.getConfigLocation("Selection", "a.xml").defaultDir,
+              root + "/bin/../config/default");
+    QDir().mkpath(dir.filePath("alt1/default/Selection"));
+    const ConfigLocation found = kernel.getConfigLocation("Selection", "a.xml");
+    EXPECT_EQ(found.defaultDir, root + "/alt1/default/");
+    EXPECT_EQ(found.userDir, root + "/alt1/user/");
+    EXPECT_EQ(found.fileName, "a.xml");
+}
+
+class TestModel : public ZELModel
+{
+public:
+    using ZELModel::ZELModel;
+};
+
+TEST(ModelRegistryTest, DuplicateUuidIsRefusedWithoutCallbacks)
+{
+    ModelRegistry registry;
+    int calls = 0;
+    registry.addModelAddedCallback([&calls](const std::shared_ptr<ZELModel>&) { ++calls; });
+    auto model = std::make_shared<TestModel>(Uuid{});
+    EXPECT_FALSE(model->getUuid().is_nil());
+    EXPECT_TRUE(registry.addModel(model));
+    EXPECT_FALSE(registry.addModel(std::make_shared<TestModel>(model->getUuid())));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(registry.getModel<TestModel>(model->getUuid()), model);
+}
+
+} // namespace

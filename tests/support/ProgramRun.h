@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// The program started in a child process with a private data directory; output is collected.
+class ProgramRun
+{
+public:
+    ProgramRun(const QString& program, const QStringList& arguments, const QString& dataHome,
+               const QStringList& extraEnvironment = {});
+    ~ProgramRun();
+
+    // Waits for the process to end; false on time-out (the process is then killed).
+    bool waitForExit(int timeoutMs = 60000);
+    // Waits until standard error holds text.
+    bool waitForLog(const QString& text, int timeoutMs = 60000);
+    void sendSignal(int signalNumber);
+
+    int exitCode() const { return m_process.exitCode(); }
+    bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
+    QString standardOutput();
+    QString standardError();
+
+private:
+    void collect();
+
+    QProcess m_process;
+    QString m_out;
+    QString m_err;
+};
