@@ -10,6 +10,8 @@
 class LogCapture : public Logger::Util::IMessageHandler
 {
 public:
+    ~LogCapture() override { detach(); }
+
     void handleMessage(const std::string& text, std::uint32_t level,
                        const std::string& fileName) override;
 

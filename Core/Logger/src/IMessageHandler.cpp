@@ -33,6 +33,11 @@ IMessageHandler::IMessageHandler(cpplog::MultiplexLogger* multiplexer)
 
 IMessageHandler::~IMessageHandler()
 {
+    detach();
+}
+
+void IMessageHandler::detach()
+{
     m_impl->m_multiplexer.removeLogger(m_impl.get());
 }
 

@@ -13,7 +13,8 @@ class MultiplexLogger;
 namespace Logger::Util {
 
 // Receives every record as text while it lives. handleMessage runs under the logger's lock on the
-// thread that logged: it must not log and must not block.
+// thread that logged: it must not log and must not block. A subclass whose handleMessage uses
+// its own members calls detach() first in its destructor, so no record arrives half-destroyed.
 class ZEL_API IMessageHandler
 {
 public:
@@ -26,6 +27,10 @@ public:
 
     virtual void handleMessage(const std::string& text, std::uint32_t level,
                                const std::string& fileName) = 0;
+
+protected:
+    // Unregisters from the logger; later records are not delivered. Safe to call twice.
+    void detach();
 
 private:
     std::unique_ptr<Impl> m_impl;

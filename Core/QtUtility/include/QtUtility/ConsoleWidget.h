@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ZelApi.h"
+
+#include <QWidget>
+#include <memory>
+#include <string>
+
+class QPoint;
+
+// The log as a filterable table: one row per record, split into level, time and the rest.
+// Records from any thread arrive through a queued call; the records of the run written before
+// the console existed are replayed from the log file.
+class ZEL_API ConsoleWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    class SortFilterProxyModel;
+    class StandardItem;
+    class ZELLoggerMessageHandler;
+
+    explicit ConsoleWidget(const std::string& logFilePath, QWidget* parent = nullptr);
+    ~ConsoleWidget() override;
+
+signals:
+    void bottomScroll();
+
+public slots:
+    void filter();
+    void openLogFile();
+    void copyToClipboard();
+    void viewContextMenu(const QPoint& point);
+    void addLogText_internal(std::string logText);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
