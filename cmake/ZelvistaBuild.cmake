@@ -42,11 +42,11 @@ endfunction()
 # A plug-in library: a MODULE in Plugins/, built against the plug-in SDK.
 function(zelvista_add_plugin name)
   cmake_parse_arguments(ARG "" "OUTPUT_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
   if(NOT ARG_OUTPUT_DIRECTORY)
     set(ARG_OUTPUT_DIRECTORY ${ZELVISTA_PLUGIN_OUTPUT_DIRECTORY})
     install(TARGETS ${name} LIBRARY DESTINATION Plugins)
   endif()
-  add_library(${name} MODULE ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Zelvista::PluginSDK ${ARG_LIBS})
   # Hidden by default: only the two entry points leave a plug-in library, so its helpers never
   # bind to a namesake in the program or in another plug-in.

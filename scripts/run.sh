@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Sets up and builds Zelvista in build/, then starts it. Arguments go to the program.
+# Sets up and builds Zelvista in build/, then starts it on the sample scene (for this run only:
+# a scene given with --loadFile is not remembered). Arguments go to the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-exec build/bin/Zelvista "$@"
+sample=build/Media/samples/sample.osgt
+for argument in "$@"; do
+  [ "$argument" = "--loadFile" ] && sample=""
+done
+exec build/bin/Zelvista ${sample:+--loadFile "$sample"} "$@"

@@ -2,8 +2,10 @@
 
 #include "ApplicationBase/ModelRegistry.h"
 #include "EventSystem/EventSystem.h"
+#include "HumanInterface/InputMapperRegistry.h"
 #include "Logger/Log.h"
 #include "PluginSystem/PluginFactory.h"
+#include "RenderManager/RenderManager.h"
 
 #include <boost/filesystem.hpp>
 
@@ -26,8 +28,10 @@ KernelAPI::KernelAPI(const std::string& applicationDir, const std::string& appDa
     : m_applicationDir(applicationDir), m_appDataPath(appDataPath), m_pluginDir(pluginDir),
       m_alternativePluginPaths(alternativePluginPaths),
       m_alternativeConfigPaths(alternativeConfigPaths),
-      m_modelRegistry(std::make_unique<ModelRegistry>()),
       m_eventSystem(std::make_unique<EventSystem>()),
+      m_modelRegistry(std::make_unique<ModelRegistry>()),
+      m_inputMapperRegistry(std::make_unique<HI::InputMapperRegistry>(m_eventSystem.get())),
+      m_renderManager(std::make_unique<RenderManager>(m_eventSystem.get())),
       m_pluginFactory(std::make_unique<PluginFactory>(this))
 {
     if (!m_pluginDir.empty() && !m_alternativePluginPaths.empty())

@@ -16,10 +16,13 @@ public:
     cpplog::MultiplexLogger& m_multiplexer;
 };
 
-File::File(const std::string& path, cpplog::MultiplexLogger* multiplexer)
+File::File(const std::string& path, cpplog::MultiplexLogger* multiplexer, bool withEarlierRecords)
     : m_impl(std::make_unique<Impl>(path, multiplexer ? *multiplexer : rootLogger()))
 {
-    m_impl->m_multiplexer.addLogger(m_impl.get(), false);
+    if (withEarlierRecords)
+        m_impl->m_multiplexer.addLoggerWithBacklog(m_impl.get(), false);
+    else
+        m_impl->m_multiplexer.addLogger(m_impl.get(), false);
 }
 
 File::~File()

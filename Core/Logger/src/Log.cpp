@@ -12,6 +12,8 @@ cpplog::MultiplexLogger& rootLogger()
     static cpplog::MultiplexLogger* root = [] {
         auto* multiplexer = new cpplog::MultiplexLogger;
         multiplexer->addLogger(new cpplog::StdErrLogger, true);
+        // The log file of a run opens after start-up has begun; it is handed what came before.
+        multiplexer->keepBacklog(20000);
         return multiplexer;
     }();
     return *root;

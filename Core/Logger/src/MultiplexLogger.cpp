@@ -1,5 +1,7 @@
 #include "cpplog/MultiplexLogger.h"
 
+#include "cpplog/LogData.h"
+
 #include <algorithm>
 
 namespace cpplog {
@@ -14,6 +16,11 @@ MultiplexLogger::~MultiplexLogger()
 bool MultiplexLogger::deliver(LogData* data)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_backlog.size() < m_backlogLimit) {
+        auto copy = std::make_unique<LogData>(data->level, data->fullPath, data->line);
+        copy->stream.str(data->stream.str());
+        m_backlog.push_back(std::move(copy));
+    }
     for (auto& entry : m_loggers)
         if (!entry.first->deliver(data))
             return false;
@@ -23,6 +30,23 @@ bool MultiplexLogger::deliver(LogData* data)
 void MultiplexLogger::addLogger(BaseLogger* logger, bool owned)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_loggers.emplace_back(logger, owned);
+}
+
+void MultiplexLogger::keepBacklog(std::size_t maxRecords)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_backlogLimit = maxRecords;
+}
+
+void MultiplexLogger::addLoggerWithBacklog(BaseLogger* logger, bool owned)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& data : m_backlog)
+        logger->deliver(data.get());
+    m_backlog.clear();
+    m_backlog.shrink_to_fit();
+    m_backlogLimit = 0;
     m_loggers.emplace_back(logger, owned);
 }
 

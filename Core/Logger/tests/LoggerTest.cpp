@@ -2,6 +2,7 @@
 #include "Logger/File.h"
 #include "Logger/Log.h"
 #include "cpplog/LogData.h"
+#include "cpplog/MultiplexLogger.h"
 
 #include <QTemporaryDir>
 #include <atomic>
@@ -74,6 +75,36 @@ TEST(LoggerFileTest, TextWithoutNewlineContinuesTheLineAndFileIsFlushedPerRecord
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("first without newlineINFO "), std::string::npos);
     EXPECT_EQ(lines[0].find("after"), std::string::npos);
+}
+
+TEST(LoggerFileTest, RunLogFileBeginsWithTheRecordsMadeBeforeIt)
+{
+    QTemporaryDir dir;
+    cpplog::MultiplexLogger multiplexer;
+    multiplexer.keepBacklog(2);
+    auto log = [&multiplexer](const char* text) {
+        Logger::PrivateUtil::Message(__FILE__, __LINE__, Logger::Info, multiplexer).stream()
+            << text;
+    };
+    log("one\n");
+    log("two\n");
+    log("three, past the limit\n");
+    const std::string first = dir.filePath("first.log").toStdString();
+    const std::string second = dir.filePath("second.log").toStdString();
+    {
+        Logger::Util::File file(first, &multiplexer, true);
+        log("four\n");
+        Logger::Util::File other(second, &multiplexer, true);
+        log("five\n");
+    }
+    const auto lines = readLines(first);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[0].find("one"), std::string::npos);
+    EXPECT_NE(lines[1].find("two"), std::string::npos);
+    EXPECT_NE(lines[2].find("four"), std::string::npos);
+    // The backlog went to the first file only.
+    ASSERT_EQ(readLines(second).size(), 1u);
+    EXPECT_NE(readLines(second)[0].find("five"), std::string::npos);
 }
 
 TEST(LoggerFileTest, UnopenableFileDropsRecordsSilently)

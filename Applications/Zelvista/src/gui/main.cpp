@@ -1,22 +1,28 @@
-#include "ApplicationBase/Application.h"
 #include "PluginSDK/Plugin.h"
-#include "ProgramOptions.h"
+#include "QtUtility/QtMessageHandler.h"
 #include "QtUtility/TerminationSignalWatcher.h"
+#include "Zelvista.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 // The program offers no plug-in classes of its own, but answers like a plug-in library.
 ZEL_PLUGIN_LIBRARY()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication qtApplication(argc, argv);
+    // Qt's own diagnostics are log records from the first one on.
+    installQtMessageHandler();
+    QApplication qtApplication(argc, argv);
+    // Watching from the start: a signal during start-up closes the window once it exists.
     TerminationSignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &TerminationSignalWatcher::terminationRequested,
-                     &qtApplication, &QCoreApplication::quit);
-
-    Application application(argc, argv, "Zelvista", programOptions(), true);
-    const int result = qtApplication.exec();
-    application.shutdown();
+    int result = 0;
+    {
+        Zelvista window(argc, argv);
+        // Ctrl+C and SIGTERM close the window as "Exit" does, so nothing is lost.
+        QObject::connect(&signalWatcher, &TerminationSignalWatcher::terminationRequested, &window,
+                         &QWidget::close);
+        window.show();
+        result = qtApplication.exec();
+    }
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ApplicationBase/ConfigLocation.h"
 #include "PluginSystem/PluginDescriptor.h"
 #include "ZelApi.h"
 
@@ -16,16 +17,10 @@ class MultiplexLogger;
 class EventSystem;
 class ModelRegistry;
 class PluginFactory;
-
-// Where a plug-in's configuration files lie: shipped defaults and the user's own.
-struct ConfigLocation
-{
-    std::string defaultDir;
-    std::string userDir;
-    std::string fileName;
-    std::string pluginName;
-    std::string extra;
-};
+class RenderManager;
+namespace HI {
+class InputMapperRegistry;
+}
 
 // The services of the running program, handed to every plug-in instance.
 class ZEL_API IKernel
@@ -42,9 +37,11 @@ public:
     virtual PluginRegistryList& getPluginRegistry() = 0;
     virtual cpplog::MultiplexLogger& getLogger();
     virtual EventSystem* getEventSystem() = 0;
+    virtual HI::InputMapperRegistry* getInputMapperRegistry() = 0;
     virtual ConfigLocation getConfigLocation(const std::string& pluginName,
                                              const std::string& fileName) const = 0;
     virtual ModelRegistry* getModelRegistry() = 0;
+    virtual RenderManager* getRenderManager() = 0;
     virtual const boost::program_options::variables_map& getVariables() const = 0;
     virtual boost::program_options::variables_map& getVariables() = 0;
     virtual ~IKernel();

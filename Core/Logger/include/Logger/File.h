@@ -17,7 +17,9 @@ class ZEL_API File
 public:
     class Impl;
 
-    explicit File(const std::string& path, cpplog::MultiplexLogger* multiplexer = nullptr);
+    // withEarlierRecords: the file begins with the records the multiplexer kept from before.
+    explicit File(const std::string& path, cpplog::MultiplexLogger* multiplexer = nullptr,
+                  bool withEarlierRecords = false);
     File(const File&) = delete;
     File& operator=(const File&) = delete;
     ~File();

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "ApplicationBase/QtApplication.h"
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+class DropEventHelper;
+class IOSGModel;
+class IOSGViewer;
+class OSGModel;
+class QAction;
+class QDropEvent;
+class Ui_ZelvistaClass;
+namespace Logger::Util {
+class File;
+}
+
+// The main window: menus, tool bar, console, the default viewer on the default model, the
+// plug-ins' docks, scene file actions, drops, layouts and display modes.
+class Zelvista : public QtApplication
+{
+    Q_OBJECT
+
+public:
+    Zelvista(int argc, char** argv, QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    ~Zelvista() override;
+
+    void loadFile(const std::string& path, bool newScene);
+    void loadLayoutFiles(const QString& stateFile, const QString& geometryFile);
+    void saveLayoutFiles(const QString& stateFile, const QString& geometryFile);
+
+    const std::shared_ptr<IOSGModel>& getModel() const { return m_model; }
+    IOSGViewer* getDefaultViewer() const { return m_defaultViewer; }
+    const std::string& getLogFilePath() const { return m_logFilePath; }
+
+public slots:
+    void load();
+    void addFilesToSceneSlot();
+    void save();
+    void loadLayout();
+    void saveLayout();
+    void loadLayoutFromFile();
+    void saveLayoutAsFile();
+    void fullScreen(bool on);
+    void renderWindowFullScreen(bool on);
+    void sideBySideStereoLR(bool on);
+    void hmdEnable(bool on);
+    void hmdSettings(bool on);
+    void clearUndoStackSlot();
+    void loadInNewViewport();
+    void onDropEvent(const QDropEvent* dropEvent);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildToolBar();
+    void hostDefaultViewer();
+    void adoptStatusBar();
+    IOSGViewer* findDefaultViewer();
+    QString askForSceneFile();
+    void executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
+                     const std::string& path, bool newScene);
+
+    std::unique_ptr<Ui_ZelvistaClass> ui;
+    IOSGViewer* m_defaultViewer = nullptr;
+    std::shared_ptr<IOSGModel> m_model;
+    QString m_layoutFileName = "ZelvistaLayout.bin";
+    QString m_geometryFileName = "ZelvistaGeometry.bin";
+    std::unique_ptr<Logger::Util::File> m_logFile;
+    std::string m_logFilePath;
+    bool m_sceneLoaded = false;
+    bool m_shown = false;
+    std::unique_ptr<DropEventHelper> m_dropHelper;
+    QString m_lastLayoutDir;
+    QAction* m_loadInNewViewportAction = nullptr;
+    std::vector<IOSGViewer*> m_viewers;
+    std::vector<std::shared_ptr<OSGModel>> m_models;
+};

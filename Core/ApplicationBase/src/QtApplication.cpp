@@ -1,0 +1,280 @@
+#include "ApplicationBase/QtApplication.h"
+
+#include "ApplicationBase/IKernel.h"
+#include "ApplicationBase/ModelRegistry.h"
+#include "Logger/Log.h"
+#include "OsgNotifyRouter.h"
+#include "PluginSystem/PluginDescriptor.h"
+#include "PluginSystem/PluginFactory.h"
+#include "QtOSGPluginBase/INavigationPlugin.h"
+#include "QtOSGPluginBase/IOSGViewer.h"
+#include "QtOSGPluginBase/IQtInteraction.h"
+#include "QtOSGPluginBase/ISelectionPlugin.h"
+#include "QtOSGPluginBase/OSGModel.h"
+#include "QtUtility/QtMessageHandler.h"
+
+#include <QDir>
+#include <QDockWidget>
+#include <QEvent>
+#include <QFile>
+#include <QMenu>
+#include <QToolBar>
+#include <boost/uuid/name_generator_sha1.hpp>
+#include <boost/uuid/nil_generator.hpp>
+#include <sstream>
+
+namespace {
+
+const Uuid selectionPluginType = uuidFromString("915dbdfb-f01a-48a8-9ccb-d34db2557e39");
+const Uuid navigationPluginType = uuidFromString("7E90E8AB-38C0-4a7e-B762-F93000715199");
+
+int livingApplications = 0;
+
+std::string pluginName(IQtInteraction* interaction)
+{
+    auto* plugin = dynamic_cast<IPlugin*>(interaction);
+    return plugin ? plugin->getDescriptor().name : std::string();
+}
+
+QString pluginDescription(IQtInteraction* interaction)
+{
+    auto* plugin = dynamic_cast<IPlugin*>(interaction);
+    return plugin ? QString::fromStdString(plugin->getDescriptor().description) : QString();
+}
+
+QByteArray readLayoutFile(const QString& file, const std::string& appDataPath)
+{
+    QFile direct(file);
+    if (direct.open(QIODevice::ReadOnly))
+        return direct.readAll();
+    QFile inData(QString::fromStdString(appDataPath) + QDir::separator() + file);
+    return inData.open(QIODevice::ReadOnly) ? inData.readAll() : QByteArray();
+}
+
+void writeLayoutFile(const QString& file, const QByteArray& bytes)
+{
+    QFile out(file);
+    if (!bytes.isEmpty() && out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        out.write(bytes);
+}
+
+} // namespace
+
+Uuid QtApplication::defaultModelUuid()
+{
+    return boost::uuids::name_generator_sha1(boost::uuids::nil_uuid())("default");
+}
+
+QtApplication::QtApplication(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags,
+                             const std::string& applicationName,
+                             boost::program_options::options_description options,
+                             bool createDefaultModel)
+    : QMainWindow(parent, flags),
+      Application(argc, argv, applicationName, std::move(options), false)
+{
+    installQtMessageHandler();
+    if (livingApplications == 0)
+        osg::setNotifyHandler(new OsgNotifyRouter);
+
+    if (createDefaultModel) {
+        IKernel& kernel = *getKernel();
+        auto model = std::make_shared<OSGModel>(kernel.getPluginFactory(), kernel.getEventSystem(),
+                                                "default", defaultModelUuid());
+        kernel.getModelRegistry()->addModel(model);
+        kernel.getPluginFactory()->createOneInstanceOfAll();
+    }
+    ++livingApplications;
+    setWindowIcon(QIcon(":/ApplicationBase/zel.png"));
+}
+
+QtApplication::~QtApplication()
+{
+    --livingApplications;
+    shutdown(); // config.ini, then the kernel with every plug-in instance
+    // The standard handler comes back with the last window. osgDB's registry is left to its
+    // own exit-time release: erased, it could not be created again for a later window.
+    if (livingApplications == 0)
+        osg::setNotifyHandler(new osg::StandardNotifyHandler);
+    m_dockOpaque.clear();
+    m_checkableToolActions.clear();
+    m_dockWidgets.clear();
+}
+
+std::list<QDockWidget*> QtApplication::addDockWidgetsOf(IQtInteraction* interaction, QMenu* menu)
+{
+    std::list<QDockWidget*> docks;
+    const std::list<QWidget*> widgets = interaction->getDockWidgets();
+    if (widgets.empty())
+        return docks;
+    const std::string name = pluginName(interaction);
+    QMenu* submenu = menu->addMenu(QString::fromStdString(name));
+    std::list<bool> flags = interaction->getDockWidgetFlags();
+    auto flag = flags.begin();
+    for (QWidget* widget : widgets) {
+        const bool opaque = flag != flags.end() ? *flag++ : false;
+        if (!widget)
+            continue;
+        if (widget->parent()) {
+            ZEL_WARN << "Widget of QtInteraction instance " << interaction << " (plugin '" << name
+                     << "') already has a parent.\n";
+            continue;
+        }
+        QString title = widget->windowTitle();
+        if (title.isEmpty())
+            title = tr("Developer forgot to give the widget a title");
+        auto* dock = new QDockWidget(this);
+        m_dockOpaque[dock] = opaque;
+        dock->installEventFilter(this);
+        connect(dock, &QDockWidget::topLevelChanged, this, &QtApplication::dockTopLevelChanged);
+        dock->setWindowTitle(title);
+        dock->setObjectName(title);
+        dock->setWidget(widget);
+        dock->setToolTip(pluginDescription(interaction));
+        dock->toggleViewAction()->setText(title);
+        submenu->addAction(dock->toggleViewAction());
+        addDockWidget(Qt::RightDockWidgetArea, dock);
+        dock->hide();
+        m_dockWidgets.push_back(dock);
+        docks.push_back(dock);
+    }
+    return docks;
+}
+
+void QtApplication::tabifyDocks()
+{
+    if (m_dockWidgets.size() < 2)
+        return;
+    QDockWidget* first = m_dockWidgets.front();
+    for (auto it = std::next(m_dockWidgets.begin()); it != m_dockWidgets.end(); ++it)
+        tabifyDockWidget(first, *it);
+}
+
+void QtApplication::addQtInteractionDockWidgets(QMenu* menu)
+{
+    for (IQtInteraction* interaction :
+         getKernel()->getPluginFactory()->getInstances<IQtInteraction>())
+        addDockWidgetsOf(interaction, menu);
+    menu->setEnabled(!menu->isEmpty());
+    tabifyDocks();
+}
+
+void QtApplication::addQtInteractionMenus(QMenu* menu)
+{
+    for (IQtInteraction* interaction :
+         getKernel()->getPluginFactory()->getInstances<IQtInteraction>())
+        for (QMenu* pluginMenu : interaction->getMenus()) {
+            if (!pluginMenu)
+                continue;
+            QMenu* submenu = menu->addMenu(QString::fromStdString(pluginName(interaction)));
+            submenu->addMenu(pluginMenu);
+        }
+    menu->setEnabled(!menu->isEmpty());
+}
+
+void QtApplication::addQtInteractionToolBars()
+{
+    for (IQtInteraction* interaction :
+         getKernel()->getPluginFactory()->getInstances<IQtInteraction>()) {
+        const QString name = QString::fromStdString(pluginName(interaction));
+        for (QToolBar* toolBar : interaction->getToolBars()) {
+            if (!toolBar)
+                continue;
+            if (dynamic_cast<EventHandler*>(interaction))
+                for (QAction* action : toolBar->actions())
+                    if (action->isCheckable())
+                        m_checkableToolActions[action] = interaction;
+            toolBar->setParent(this);
+            if (toolBar->objectName().isEmpty())
+                toolBar->setObjectName(name);
+            toolBar->setWindowTitle(name);
+            toolBar->setToolTip(pluginDescription(interaction));
+            addToolBar(toolBar);
+        }
+    }
+}
+
+void QtApplication::initSelectionPlugin()
+{
+    PluginFactory* factory = getKernel()->getPluginFactory();
+    m_selectionPlugin = factory->getOrCreateInstance<ISelectionPlugin>(selectionPluginType);
+    if (!m_selectionPlugin) {
+        ZEL_ERROR << "SelectionPlugin not found.\n";
+        return;
+    }
+    for (IOSGViewer* viewer : factory->getInstances<IOSGViewer>()) {
+        osg::ref_ptr<osg::Referenced> context;
+        viewer->getSelectionContext(context);
+        m_selectionPlugin->registerViewer(viewer->getScene(), viewer, context,
+                                          getKernel()->getConfigLocation("Selection", ""));
+    }
+}
+
+void QtApplication::resetSelection()
+{
+    if (m_selectionPlugin)
+        m_selectionPlugin->reset();
+}
+
+void QtApplication::attachViewersToNavigation()
+{
+    PluginFactory* factory = getKernel()->getPluginFactory();
+    auto* navigation =
+        factory->getOrCreateInstance<Navigation::INavigationPlugin>(navigationPluginType);
+    if (!navigation)
+        return;
+    for (IOSGViewer* viewer : factory->getInstances<IOSGViewer>())
+        if (!viewer->isNavigationDisabled()) {
+            QWidget* widget = viewer->getWidget();
+            navigation->attachViewer(widget ? widget->windowTitle().toStdString() : std::string(),
+                                     viewer->getScene(), viewer);
+        }
+}
+
+void QtApplication::detachViewersFromNavigation()
+{
+    PluginFactory* factory = getKernel()->getPluginFactory();
+    auto* navigation =
+        factory->getOrCreateInstance<Navigation::INavigationPlugin>(navigationPluginType);
+    if (!navigation)
+        return;
+    for (IOSGViewer* viewer : factory->getInstances<IOSGViewer>())
+        navigation->detachViewer(viewer->getScene());
+}
+
+void QtApplication::saveLayout(const QString& stateFile, const QString& geometryFile)
+{
+    writeLayoutFile(stateFile, saveState(0));
+    writeLayoutFile(geometryFile, saveGeometry());
+}
+
+void QtApplication::restoreLayout(const QString& stateFile, const QString& geometryFile)
+{
+    const QByteArray state = readLayoutFile(stateFile, getAppDataPath());
+    if (!state.isEmpty())
+        restoreState(state, 0);
+    const QByteArray geometry = readLayoutFile(geometryFile, getAppDataPath());
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+bool QtApplication::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange) {
+        auto* dock = qobject_cast<QDockWidget*>(watched);
+        auto opaque = m_dockOpaque.find(dock);
+        if (dock && opaque != m_dockOpaque.end() && !opaque->second)
+            dock->setWindowOpacity(dock->isActiveWindow() ? 0.999999 : 0.5);
+    }
+    return false;
+}
+
+void QtApplication::dockTopLevelChanged(bool topLevel)
+{
+    auto* dock = qobject_cast<QDockWidget*>(sender());
+    if (!dock)
+        return;
+    if (topLevel)
+        dock->activateWindow();
+    else
+        activateWindow();
+}

@@ -1,0 +1,117 @@
+#include "HumanInterface/InputMapperRegistry.h"
+
+#include "EventSystem/EventSystem.h"
+#include "HumanInterface/IActionHandler.h"
+#include "HumanInterface/InputMapper.h"
+#include "Logger/Log.h"
+
+#include <algorithm>
+#include <boost/filesystem.hpp>
+
+namespace HI {
+
+InputMapperRegistry::InputMapperRegistry(EventSystem* eventSystem) : m_eventSystem(eventSystem) {}
+
+InputMapperRegistry::~InputMapperRegistry() = default;
+
+InputMapper* InputMapperRegistry::createInputMapper(IActionHandler* handler,
+                                                    const std::vector<InputAction>& actions,
+                                                    QObject* watched,
+                                                    const ConfigLocation& location)
+{
+    if (!handler) {
+        ZEL_ERROR << "InputMapperRegistry::createInputMapper: No action handler given.\n";
+        return nullptr;
+    }
+    m_entries.push_back(
+        {std::make_unique<InputMapper>(m_eventSystem, watched, handler, actions), location});
+    Entry& entry = m_entries.back();
+
+    const std::string name = handler->getActionHandlerName();
+    const auto sameName = std::count_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) {
+        return e.mapper->getActionHandler()->getActionHandlerName() == name;
+    });
+    if (sameName > 1)
+        entry.location.extra = "_" + std::to_string(sameName);
+
+    InputMapper* mapper = entry.mapper.get();
+    mapper->getMapping().loadBindings(getReadPath(entry.location));
+    notify();
+    return mapper;
+}
+
+void InputMapperRegistry::destroyInputMappers(IActionHandler* handler)
+{
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->mapper->getActionHandler() != handler) {
+            ++it;
+            continue;
+        }
+        it->mapper->getMapping().saveBindings(getWritePath(it->location));
+        it = m_entries.erase(it);
+    }
+    notify();
+}
+
+bool InputMapperRegistry::saveAllToUserPaths() const
+{
+    return saveAll(&InputMapperRegistry::getUserPath);
+}
+
+bool InputMapperRegistry::saveAllToDefaultPaths() const
+{
+    return saveAll(&InputMapperRegistry::getDefaultPath);
+}
+
+bool InputMapperRegistry::saveAll(std::string (*path)(const ConfigLocation&)) const
+{
+    bool saved = true;
+    for (const Entry& entry : m_entries) {
+        const ConfigLocation& location = entry.location;
+        if (location.defaultDir.empty() || location.userDir.empty() || location.pluginName.empty())
+            continue;
+        saved &= entry.mapper->getMapping().saveBindings(path(location));
+    }
+    return saved;
+}
+
+void InputMapperRegistry::notify()
+{
+    InputMapperRegistryEvent event;
+    m_eventSystem->dispatch(event);
+}
+
+std::vector<InputMapper*> InputMapperRegistry::getInputMappers() const
+{
+    std::vector<InputMapper*> mappers;
+    for (const Entry& entry : m_entries)
+        mappers.push_back(entry.mapper.get());
+    return mappers;
+}
+
+const ConfigLocation* InputMapperRegistry::getConfigLocation(const InputMapper* mapper) const
+{
+    for (const Entry& entry : m_entries)
+        if (entry.mapper.get() == mapper)
+            return &entry.location;
+    return nullptr;
+}
+
+std::string InputMapperRegistry::getUserPath(const ConfigLocation& location)
+{
+    return location.userDir + "/" + location.pluginName + location.extra + "/" + location.fileName;
+}
+
+std::string InputMapperRegistry::getDefaultPath(const ConfigLocation& location)
+{
+    return location.defaultDir + "/" + location.pluginName + "/" + location.fileName;
+}
+
+std::string InputMapperRegistry::getReadPath(const ConfigLocation& location)
+{
+    boost::system::error_code error;
+    const std::string userPath = getUserPath(location);
+    return boost::filesystem::exists(userPath, error) ? userPath : getDefaultPath(location);
+}
+
+} // namespace HI

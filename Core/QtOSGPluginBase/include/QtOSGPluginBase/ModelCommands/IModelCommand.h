@@ -1,0 +1,28 @@
+#pragma once
+
+#include "QtOSGPluginBase/ICommand.h"
+
+#include <memory>
+#include <osg/Node>
+#include <osg/ref_ptr>
+#include <vector>
+
+class IOSGModel;
+
+namespace MODCMD {
+
+using NodeList = std::vector<osg::ref_ptr<osg::Node>>;
+
+// A command on a scene model, which it reaches through a weak reference.
+class ZEL_API IModelCommand : public ICommand
+{
+    Q_OBJECT
+
+public:
+    ~IModelCommand() override;
+
+    virtual bool setModel(const std::shared_ptr<IOSGModel>& model) = 0;
+    virtual std::shared_ptr<IOSGModel> getModel() const = 0;
+};
+
+} // namespace MODCMD

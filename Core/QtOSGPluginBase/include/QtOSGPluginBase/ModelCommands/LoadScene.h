@@ -1,0 +1,46 @@
+#pragma once
+
+#include "QtOSGPluginBase/ModelCommands/ModelCommand.h"
+
+#include <string>
+
+namespace MODCMD {
+
+// Reads a scene file and hangs it under SCENE. A file holding a saved FILE_ROOT is merged: its
+// scene content goes to SCENE, its beacons to BEACONS and its plug-in data replaces PLUGIN_DATA.
+// The file is read on the first run only; a redo brings back the same nodes, so that commands
+// stacked above this one still find the nodes they refer to.
+class ZEL_API LoadScene : public ModelCommand
+{
+    Q_OBJECT
+
+public:
+    LoadScene(const std::string& path, bool replace);
+    ~LoadScene() override;
+
+    bool isUndoable() const override { return true; }
+
+protected:
+    void applyRedoChanges() override;
+    void applyUndoChanges() override;
+
+private:
+    osg::ref_ptr<osg::Node> readFile(IOSGModel& model) const;
+    void recordLayoutContent(IOSGModel& model, const osg::Node& fileRoot);
+    void mergeLayoutContent(IOSGModel& model);
+
+    static void addNodes(const NodeList& nodes, osg::Group* parent);
+    static void removeNodes(const NodeList& nodes, osg::Group* parent);
+    static NodeList collectChildren(const osg::Node* node);
+
+    std::string m_path;
+    bool m_replace;
+    osg::ref_ptr<osg::Node> m_node;
+    bool m_layoutFile = false;
+    bool m_firstRun = true;
+    NodeList m_sceneContent;
+    NodeList m_beaconContent;
+    NodeList m_pluginDataContent;
+};
+
+} // namespace MODCMD

@@ -1,0 +1,5 @@
+#include "QtOSGPluginBase/ICommand.h"
+
+ICommand::ICommand() = default;
+
+ICommand::~ICommand() = default;

@@ -1,0 +1,9 @@
+#include "QtOSGPluginBase/IOSGModel.h"
+
+#include "EventSystem/Event.h"
+
+IOSGModel::IOSGModel(EventSystem* eventSystem, const std::string& name, const Uuid& uuid)
+    : EventHandler(eventSystem, name, EventType::Model), ZELModel(uuid)
+{}
+
+IOSGModel::~IOSGModel() = default;

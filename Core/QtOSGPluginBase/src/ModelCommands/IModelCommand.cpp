@@ -1,0 +1,3 @@
+#include "QtOSGPluginBase/ModelCommands/IModelCommand.h"
+
+MODCMD::IModelCommand::~IModelCommand() = default;
