@@ -1,5 +1,6 @@
 #include "ApplicationBase/KernelAPI.h"
 
+#include "ApplicationBase/LogFileName.h"
 #include "ApplicationBase/ModelRegistry.h"
 #include "ApplicationBase/ZELModel.h"
 #include "LogCapture.h"
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <regex>
 
 namespace {
 
@@ -60,6 +62,31 @@ TEST(ModelRegistryTest, DuplicateUuidIsRefusedWithoutCallbacks)
     EXPECT_FALSE(registry.addModel(std::make_shared<TestModel>(model->getUuid())));
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(registry.getModel<TestModel>(model->getUuid()), model);
+}
+
+} // namespace
+
+namespace {
+
+TEST(LogFileNameTest, TemporaryDirectoryFallsBackToTmpNeverTheRoot)
+{
+    const QByteArray saved[] = {qgetenv("TEMP"), qgetenv("TMP"), qgetenv("TMPDIR")};
+    qunsetenv("TEMP");
+    qputenv("TMP", "");
+    qunsetenv("TMPDIR");
+    const std::string fallback = logFileName("ZEL");
+    qputenv("TMPDIR", "/var/tmp");
+    const std::string fromTmpDir = logFileName("ZEL");
+    qputenv("TEMP", "/first");
+    const std::string fromTemp = logFileName("ZEL");
+    qputenv("TEMP", saved[0]);
+    qputenv("TMP", saved[1]);
+    qputenv("TMPDIR", saved[2]);
+
+    const std::regex name(R"(/tmp/#ZEL_\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d_\d{5,}\.log)");
+    EXPECT_TRUE(std::regex_match(fallback, name)) << fallback;
+    EXPECT_EQ(fromTmpDir.rfind("/var/tmp/#ZEL_", 0), 0u) << fromTmpDir;
+    EXPECT_EQ(fromTemp.rfind("/first/#ZEL_", 0), 0u) << fromTemp;
 }
 
 } // namespace
