@@ -1,0 +1,208 @@
+#include "RenderWidget.h"
+
+#include "EventSystem/EventSystem.h"
+#include "Logger/Log.h"
+#include "QtUtility/QtEvents.h"
+#include "TrackballCameraControl.h"
+
+#include <QBoxLayout>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QOpenGLContext>
+#include <QTimer>
+#include <algorithm>
+#include <osg/DisplaySettings>
+#include <osg/GLObjects>
+#include <osgViewer/Viewer>
+#include <utility>
+
+RenderWidget::RenderWidget(EventSystem* eventSystem, QWidget* parent)
+    : QOpenGLWidget(parent), m_eventSystem(eventSystem), m_viewer(new osgViewer::Viewer)
+{
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setDepthBufferSize(24);
+    format.setStencilBufferSize(8);
+    setFormat(format);
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    setMinimumSize(32, 32);
+
+    // A copy of the global settings, so that stereo switches only this view.
+    m_viewer->setDisplaySettings(new osg::DisplaySettings(*osg::DisplaySettings::instance()));
+    m_window =
+        m_viewer->setUpViewerAsEmbeddedInWindow(0, 0, std::max(width(), 1), std::max(height(), 1));
+    m_viewer->setThreadingModel(osgViewer::ViewerBase::SingleThreaded);
+    m_viewer->setKeyEventSetsDone(0);
+    m_viewer->setQuitEventSetsDone(false);
+    m_viewer->setReleaseContextAtEndOfFrameHint(false);
+    m_cameraControl =
+        std::make_unique<TrackballCameraControl>(*m_viewer, *m_window->getEventQueue());
+}
+
+RenderWidget::~RenderWidget()
+{
+    // The context goes in QOpenGLWidget's destructor, after this class: clean up now, while the
+    // viewer still exists, and do not listen any longer.
+    if (QOpenGLContext* glContext = context())
+        disconnect(glContext, nullptr, this, nullptr);
+    releaseGLObjects();
+    makeCurrent();
+    m_cameraControl.reset();
+    m_window = nullptr;
+    m_viewer = nullptr;
+    doneCurrent();
+}
+
+void RenderWidget::setVisitedScene(osg::Node* scene)
+{
+    m_visitedScene = scene;
+}
+
+void RenderWidget::initializeGL()
+{
+    // Reparenting into another window replaces the context: the GL objects of the old one go
+    // with it and are made again in the new one.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &RenderWidget::releaseGLObjects,
+            Qt::DirectConnection);
+    if (std::exchange(m_contextReplaced, false))
+        replaceGraphicsWindow();
+}
+
+// The new context is a new graphics context to OpenSceneGraph: nothing of the old one's state
+// or objects carries over.
+void RenderWidget::replaceGraphicsWindow()
+{
+    const osg::Viewport* viewport = m_viewer->getCamera()->getViewport();
+    m_window = m_viewer->setUpViewerAsEmbeddedInWindow(0, 0, int(viewport->width()),
+                                                       int(viewport->height()));
+    m_cameraControl->setEventQueue(*m_window->getEventQueue());
+}
+
+void RenderWidget::resizeGL(int width, int height)
+{
+    // Qt sizes are logical pixels, GL draws in physical ones.
+    m_pixelRatio = devicePixelRatioF();
+    const int pixelWidth = qRound(width * m_pixelRatio);
+    const int pixelHeight = qRound(height * m_pixelRatio);
+    m_window->resized(0, 0, pixelWidth, pixelHeight);
+    m_window->getEventQueue()->windowResize(0, 0, pixelWidth, pixelHeight);
+}
+
+void RenderWidget::paintGL()
+{
+    // The widget's frame buffer object is replaced on every resize.
+    m_window->setDefaultFboId(defaultFramebufferObject());
+    m_viewer->frame();
+    if (++m_framesDrawn == 1) {
+        ZEL_INFO << "RenderWidget::paintGL: First frame drawn.\n";
+        if (!m_snapshotFile.isEmpty())
+            QTimer::singleShot(0, this, &RenderWidget::writeSnapshot);
+    }
+    // Only an animation (a handler asking for continuous updates) draws the next frame unasked.
+    if (m_viewer->getRequestContinousUpdate())
+        update();
+}
+
+bool RenderWidget::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        handleInput(event);
+        return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        handleDragAndDrop(event);
+        return true;
+    default:
+        return QOpenGLWidget::event(event);
+    }
+}
+
+void RenderWidget::handleInput(QEvent* event)
+{
+    QtInputEvent record(this, event);
+    const bool consumed = m_eventSystem && m_eventSystem->dispatch(record);
+    if (!consumed && m_cameraControl)
+        m_cameraControl->handle(*event, m_pixelRatio);
+    event->accept();
+    update();
+}
+
+void RenderWidget::handleDragAndDrop(QEvent* event)
+{
+    auto* drop = static_cast<QDropEvent*>(event);
+    QtEventEvent record(EventType::QtDrop, event);
+    const bool consumed = m_eventSystem && m_eventSystem->dispatch(record);
+    // Nobody claims the drag itself; files are welcome so that their drop can follow.
+    const bool filesOffered = event->type() != QEvent::Drop && drop->mimeData()->hasUrls();
+    if (consumed || filesOffered)
+        drop->acceptProposedAction();
+    else
+        drop->ignore();
+}
+
+void RenderWidget::releaseGLObjects()
+{
+    if (!m_window || !m_window->getState() || !context())
+        return;
+    makeCurrent();
+    osg::State* state = m_window->getState();
+    m_viewer->getCamera()->releaseGLObjects(state);
+    osg::ref_ptr<osg::Node> scene;
+    if (m_visitedScene.lock(scene))
+        scene->releaseGLObjects(state);
+    osg::flushAllDeletedGLObjects(state->getContextID());
+    // Whatever else the graphics window made goes with the context it was made in.
+    m_window->close();
+    doneCurrent();
+    m_contextReplaced = true;
+}
+
+void RenderWidget::writeSnapshot()
+{
+    const QString file = std::exchange(m_snapshotFile, QString());
+    if (grabFramebuffer().save(file))
+        ZEL_INFO << "RenderWidget::writeSnapshot: Wrote the first frame to " << file.toStdString()
+                 << "\n";
+    else
+        ZEL_ERROR << "RenderWidget::writeSnapshot: Failed to write the first frame to "
+                  << file.toStdString() << "\n";
+}
+
+void RenderWidget::showAsWindowOver(const QRect& geometry)
+{
+    if (!isWindow()) {
+        m_host = parentWidget();
+        m_hostLayoutIndex = m_host && m_host->layout() ? m_host->layout()->indexOf(this) : -1;
+        setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    }
+    setGeometry(geometry);
+    show();
+    raise();
+    activateWindow();
+}
+
+void RenderWidget::returnToHost()
+{
+    if (!isWindow())
+        return;
+    if (!m_host) {
+        // The host is gone: stay a window, with a frame again.
+        setWindowFlags(Qt::Window);
+        show();
+        return;
+    }
+    setParent(m_host);
+    if (auto* box = qobject_cast<QBoxLayout*>(m_host->layout()))
+        box->insertWidget(m_hostLayoutIndex, this);
+    else if (m_host->layout())
+        m_host->layout()->addWidget(this);
+    show();
+}

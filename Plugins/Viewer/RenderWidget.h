@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QOpenGLWidget>
+#include <QPointer>
+#include <QString>
+#include <memory>
+#include <osg/observer_ptr>
+#include <osg/ref_ptr>
+
+class EventSystem;
+class TrackballCameraControl;
+namespace osg {
+class Node;
+}
+namespace osgViewer {
+class GraphicsWindowEmbedded;
+class Viewer;
+} // namespace osgViewer
+
+// The viewer's drawing surface: an osgViewer::Viewer drawing into the widget's frame buffer
+// object. It draws only when asked (update()), never in a loop, and feeds its Qt input and its
+// drag-and-drop events into the event system.
+class RenderWidget : public QOpenGLWidget
+{
+    Q_OBJECT
+
+public:
+    explicit RenderWidget(EventSystem* eventSystem, QWidget* parent = nullptr);
+    ~RenderWidget() override;
+
+    osgViewer::Viewer* viewer() const { return m_viewer.get(); }
+    // The scene the pipeline visits: it lies outside the camera's subgraph, but its GL objects
+    // live in this widget's context too and go with it.
+    void setVisitedScene(osg::Node* scene);
+    // Writes the first completed frame to the file, once.
+    void setSnapshotFile(const QString& file) { m_snapshotFile = file; }
+    int framesDrawn() const { return m_framesDrawn; }
+
+    // Shows the widget as a frameless window over the geometry; returnToHost puts it back.
+    void showAsWindowOver(const QRect& geometry);
+    void returnToHost();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+    bool event(QEvent* event) override;
+
+private:
+    void handleInput(QEvent* event);
+    void handleDragAndDrop(QEvent* event);
+    void releaseGLObjects();
+    void replaceGraphicsWindow();
+    void writeSnapshot();
+
+    EventSystem* m_eventSystem;
+    osg::ref_ptr<osgViewer::Viewer> m_viewer;
+    osg::ref_ptr<osgViewer::GraphicsWindowEmbedded> m_window;
+    osg::observer_ptr<osg::Node> m_visitedScene;
+    std::unique_ptr<TrackballCameraControl> m_cameraControl;
+    qreal m_pixelRatio = 1.0;
+    int m_framesDrawn = 0;
+    bool m_contextReplaced = false;
+    QString m_snapshotFile;
+    // Where the widget sat before it was shown as a window of its own.
+    QPointer<QWidget> m_host;
+    int m_hostLayoutIndex = -1;
+};

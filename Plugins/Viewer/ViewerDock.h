@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+class QListWidget;
+class QVBoxLayout;
+
+// The "Viewer" dock: the render modes to choose from and the current pipeline's settings.
+class ViewerDock : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ViewerDock(const std::vector<std::string>& modes, QWidget* parent = nullptr);
+    // Hands the settings widget back before Qt deletes the children: the pipeline owns it.
+    ~ViewerDock() override;
+
+    void setCurrentMode(const std::string& mode);
+    // Shows the widget below the modes without taking it over; null shows none.
+    void setSettingsWidget(QWidget* settings);
+
+signals:
+    void modeChosen(const QString& mode);
+
+private:
+    QListWidget* m_modes;
+    QVBoxLayout* m_layout;
+    QPointer<QWidget> m_settings;
+};

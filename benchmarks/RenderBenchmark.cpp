@@ -1,0 +1,354 @@
+// Draws a generated mesh of a million triangles at 800x600 with the camera moving a little every
+// frame, through Zelvista's viewer plug-in (model, forward pipeline, stage, visit) and through a
+// plain osgViewer::Viewer with the same geometry (OpenSceneGraph's defaults, that is display
+// lists, then vertex buffer objects), and prints the median frame times and their ratios. Then
+// it times process start to first frame for build/bin/Zelvista opening the mesh as binary STL
+// against osgviewer opening it as .osgb (OSG_RUN_FRAME_COUNT=2).
+//   xvfb-run -a -s "-screen 0 1280x1024x24" RenderBenchmark [FRAMES] [STARTUP_RUNS] [WORK_DIR]
+// WORK_DIR keeps the mesh files (mesh.stl, mesh.osgb); by default they go with the run.
+// Run it from a build without sanitizers (scripts/benchmark-render.sh does all of it).
+#include "ApplicationBase/KernelAPI.h"
+#include "PluginSystem/PluginFactory.h"
+#include "PluginSystem/PluginInstanceInfo.h"
+#include "QtOSGPluginBase/IOSGViewer.h"
+#include "QtOSGPluginBase/OSGModel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osgDB/WriteFile>
+#include <osgGA/CameraManipulator>
+#include <osgViewer/Viewer>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int Width = 800;
+constexpr int Height = 600;
+constexpr int WarmUpFrames = 3;
+// 500 x 1000 quads of two triangles.
+constexpr int Columns = 501;
+constexpr int Rows = 1001;
+
+osg::Vec3 surfacePoint(int column, int row)
+{
+    const float x = 4.0f * column / (Columns - 1) - 2.0f;
+    const float y = 4.0f * row / (Rows - 1) - 2.0f;
+    return osg::Vec3(x, y, 0.1f * std::sin(6.0f * x) * std::cos(5.0f * y));
+}
+
+osg::Vec3 surfaceNormal(const osg::Vec3& p)
+{
+    const float dx = 0.6f * std::cos(6.0f * p.x()) * std::cos(5.0f * p.y());
+    const float dy = -0.5f * std::sin(6.0f * p.x()) * std::sin(5.0f * p.y());
+    osg::Vec3 normal(-dx, -dy, 1.0f);
+    normal.normalize();
+    return normal;
+}
+
+// Indexed triangles with OpenSceneGraph's default drawing settings (display lists).
+osg::ref_ptr<osg::Geode> makeMesh()
+{
+    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
+    osg::ref_ptr<osg::Vec3Array> normals = new osg::Vec3Array;
+    for (int row = 0; row < Rows; ++row)
+        for (int column = 0; column < Columns; ++column) {
+            vertices->push_back(surfacePoint(column, row));
+            normals->push_back(surfaceNormal(vertices->back()));
+        }
+    osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);
+    triangles->reserve(6u * (Columns - 1) * (Rows - 1));
+    for (int row = 0; row + 1 < Rows; ++row)
+        for (int column = 0; column + 1 < Columns; ++column) {
+            const unsigned int a = row * Columns + column;
+            const unsigned int b = a + 1, c = a + Columns, d = c + 1;
+            for (unsigned int index : {a, b, d, a, d, c})
+                triangles->push_back(index);
+        }
+    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    geometry->setVertexArray(vertices);
+    geometry->setNormalArray(normals, osg::Array::BIND_PER_VERTEX);
+    geometry->addPrimitiveSet(triangles);
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(geometry);
+    return geode;
+}
+
+int triangleCount(osg::Geode& mesh)
+{
+    return static_cast<int>(mesh.getDrawable(0)->asGeometry()->getPrimitiveSet(0)->getNumIndices() /
+                            3);
+}
+
+osg::ref_ptr<osg::Geode> copyOf(const osg::Geode& mesh, bool vertexBuffers)
+{
+    osg::ref_ptr<osg::Geode> copy = osg::clone(&mesh, osg::CopyOp::DEEP_COPY_ALL);
+    if (vertexBuffers) {
+        copy->getDrawable(0)->setUseDisplayList(false);
+        copy->getDrawable(0)->setUseVertexBufferObjects(true);
+    }
+    return copy;
+}
+
+void writeBinaryStl(osg::Geode& mesh, const std::string& path)
+{
+    const osg::Geometry& geometry = *mesh.getDrawable(0)->asGeometry();
+    const auto& vertices = static_cast<const osg::Vec3Array&>(*geometry.getVertexArray());
+    const auto& triangles = static_cast<const osg::DrawElementsUInt&>(*geometry.getPrimitiveSet(0));
+    std::ofstream out(path, std::ios::binary);
+    char header[80] = "Zelvista render benchmark mesh";
+    out.write(header, sizeof header);
+    const std::uint32_t count = static_cast<std::uint32_t>(triangles.size() / 3);
+    out.write(reinterpret_cast<const char*>(&count), sizeof count);
+    for (std::size_t i = 0; i < triangles.size(); i += 3) {
+        const osg::Vec3 corners[] = {vertices[triangles[i]], vertices[triangles[i + 1]],
+                                     vertices[triangles[i + 2]]};
+        osg::Vec3 normal = (corners[1] - corners[0]) ^ (corners[2] - corners[0]);
+        normal.normalize();
+        out.write(reinterpret_cast<const char*>(normal.ptr()), 12);
+        for (const osg::Vec3& corner : corners)
+            out.write(reinterpret_cast<const char*>(corner.ptr()), 12);
+        const std::uint16_t attributes = 0;
+        out.write(reinterpret_cast<const char*>(&attributes), 2);
+    }
+}
+
+// Every frame ends with the drawing done, not only handed to the driver.
+struct FinishDrawing : osg::Camera::DrawCallback
+{
+    void operator()(osg::RenderInfo&) const override
+    {
+        glFinish();
+        ++frames;
+    }
+    mutable int frames = 0;
+};
+
+// Circles the mesh slowly, a little further every frame.
+osg::Matrixd cameraAt(int frame)
+{
+    const double angle = 0.01 * frame;
+    const osg::Vec3d eye(6.0 * std::sin(angle), -6.0 * std::cos(angle), 3.0);
+    return osg::Matrixd::lookAt(eye, osg::Vec3d(), osg::Vec3d(0, 0, 1));
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+// Median milliseconds of drawFrame(frame) after the warm-up frames (compiling, uploading).
+double medianFrameTime(int frames, const std::function<void(int)>& drawFrame)
+{
+    std::vector<double> times;
+    for (int frame = 0; frame < WarmUpFrames + frames; ++frame) {
+        const auto start = Clock::now();
+        drawFrame(frame);
+        if (frame >= WarmUpFrames)
+            times.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    return median(times);
+}
+
+double plainViewerFrameTime(osg::Node* scene, int frames)
+{
+    osg::ref_ptr<osg::GraphicsContext::Traits> traits = new osg::GraphicsContext::Traits;
+    traits->width = Width;
+    traits->height = Height;
+    traits->windowDecoration = false;
+    traits->doubleBuffer = true;
+    traits->depth = 24;
+    traits->readDISPLAY();
+    traits->setUndefinedScreenDetailsToDefaultScreen();
+    osg::ref_ptr<osg::GraphicsContext> context =
+        osg::GraphicsContext::createGraphicsContext(traits.get());
+    if (!context) {
+        std::fprintf(stderr, "no graphics context: run under an X server (xvfb-run)\n");
+        return -1.0;
+    }
+    osg::ref_ptr<osgViewer::Viewer> viewer = new osgViewer::Viewer;
+    osg::Camera* camera = viewer->getCamera();
+    camera->setGraphicsContext(context.get());
+    camera->setViewport(0, 0, Width, Height);
+    camera->setProjectionMatrixAsPerspective(30.0, double(Width) / Height, 1.0, 10000.0);
+    camera->setDrawBuffer(GL_BACK);
+    camera->setReadBuffer(GL_BACK);
+    camera->setFinalDrawCallback(new FinishDrawing);
+    viewer->setThreadingModel(osgViewer::ViewerBase::SingleThreaded);
+    viewer->setSceneData(scene);
+    viewer->realize();
+    return medianFrameTime(frames, [&](int frame) {
+        camera->setViewMatrix(cameraAt(frame));
+        viewer->frame();
+    });
+}
+
+double zelvistaFrameTime(osg::Node* scene, int frames)
+{
+    QTemporaryDir data;
+    const std::string build = ZELVISTA_BUILD_ROOT;
+    KernelAPI kernel(build + "/bin", data.path().toStdString(), build + "/Plugins", false);
+    PluginFactory& factory = *kernel.getPluginFactory();
+    auto* viewer = dynamic_cast<IOSGViewer*>(factory.createInstance(
+        uuidFromString("223fb851-8523-11b1-560f-61c2463f6d29"), PluginInstanceInfo("Benchmark")));
+    if (!viewer || !viewer->getWidget()) {
+        std::fprintf(stderr, "no viewer plug-in in %s/Plugins\n", build.c_str());
+        return -1.0;
+    }
+    auto model = std::make_shared<OSGModel>(&factory, kernel.getEventSystem(), "benchmark", Uuid{});
+    model->getScene()->addChild(scene);
+    viewer->setModel(model);
+    viewer->onSceneLoaded();
+
+    QWidget* widget = viewer->getWidget();
+    widget->setFixedSize(Width, Height);
+    widget->show();
+    QElapsedTimer shown;
+    shown.start();
+    while (shown.elapsed() < 300)
+        QApplication::processEvents();
+    osgViewer::View& view = *viewer->getScene();
+    osg::ref_ptr<FinishDrawing> finish = new FinishDrawing;
+    view.getCamera()->setFinalDrawCallback(finish);
+    const double result = medianFrameTime(frames, [&](int frame) {
+        if (osgGA::CameraManipulator* manipulator = view.getCameraManipulator())
+            manipulator->setByInverseMatrix(cameraAt(frame));
+        view.getCamera()->setViewMatrix(cameraAt(frame));
+        // The way the program draws: ask for a frame, let the event loop draw it.
+        const int drawn = finish->frames;
+        widget->update();
+        QElapsedTimer waiting;
+        waiting.start();
+        while (finish->frames == drawn && waiting.elapsed() < 10000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    });
+    widget->hide();
+    viewer->setModel(nullptr);
+    if (finish->frames < WarmUpFrames + frames) {
+        std::fprintf(stderr, "the viewer drew %d of %d frames\n", finish->frames,
+                     WarmUpFrames + frames);
+        return -1.0;
+    }
+    return result;
+}
+
+// Milliseconds from starting the process until the text appears on its standard error, or until
+// it ends when the text is empty; negative on failure.
+double millisecondsUntil(const QString& program, const QStringList& arguments,
+                         const QProcessEnvironment& environment, const QString& text)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        return -1.0;
+    double elapsed = -1.0;
+    QString log;
+    while (timer.elapsed() < 120000) {
+        const bool ended = process.waitForFinished(5);
+        log += QString::fromLocal8Bit(process.readAllStandardError());
+        if (!text.isEmpty() && log.contains(text)) {
+            elapsed = timer.nsecsElapsed() / 1e6;
+            break;
+        }
+        if (ended) {
+            if (text.isEmpty() && process.exitCode() == 0)
+                elapsed = timer.nsecsElapsed() / 1e6;
+            break;
+        }
+    }
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(30000))
+            process.kill();
+    }
+    if (elapsed < 0)
+        std::fprintf(stderr, "%s failed:\n%s\n", program.toLocal8Bit().constData(),
+                     log.right(2000).toLocal8Bit().constData());
+    return elapsed;
+}
+
+void compareStartup(osg::Geode& mesh, int runs, const QString& directory)
+{
+    QTemporaryDir scratch;
+    const QDir work(directory.isEmpty() ? scratch.path() : directory);
+    const QString stl = work.filePath("mesh.stl");
+    const QString osgb = work.filePath("mesh.osgb");
+    writeBinaryStl(mesh, stl.toStdString());
+    osgDB::writeNodeFile(mesh, osgb.toStdString());
+
+    QProcessEnvironment zelvista = QProcessEnvironment::systemEnvironment();
+    zelvista.insert("XDG_DATA_HOME", work.filePath("xdg"));
+    zelvista.insert("TMP", work.path());
+    zelvista.insert("QT_QPA_PLATFORM", "xcb");
+    QProcessEnvironment osgviewer = QProcessEnvironment::systemEnvironment();
+    osgviewer.insert("OSG_RUN_FRAME_COUNT", "2");
+    const QString program = QString(ZELVISTA_BUILD_ROOT) + "/bin/Zelvista";
+
+    std::printf("\nTime from process start to the first frame, %d runs\n", runs);
+    std::printf("  run   Zelvista (.stl)   osgviewer (.osgb)\n");
+    std::vector<double> ours, theirs;
+    for (int run = 0; run <= runs; ++run) {
+        const double a =
+            millisecondsUntil(program, {"--loadFile", stl}, zelvista, "First frame drawn.");
+        const double b = millisecondsUntil("osgviewer", {osgb}, osgviewer, QString());
+        if (a < 0 || b < 0)
+            return;
+        if (run == 0)
+            continue; // warms the file cache
+        ours.push_back(a);
+        theirs.push_back(b);
+        std::printf("  %3d   %9.0f ms      %9.0f ms\n", run, a, b);
+    }
+    std::printf("  median  %7.0f ms      %9.0f ms\n", median(ours), median(theirs));
+    std::printf("  Zelvista / osgviewer: %.2f (target <= 0.80)\n", median(ours) / median(theirs));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    const int startupRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const QString workDirectory = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+
+    osg::ref_ptr<osg::Geode> mesh = makeMesh();
+    std::printf("Median frame time, %d triangles, %dx%d, %d frames after %d warm-up frames\n",
+                triangleCount(*mesh), Width, Height, frames, WarmUpFrames);
+    std::fflush(stdout);
+    const double zelvista = zelvistaFrameTime(copyOf(*mesh, false), frames);
+    const double vertexBuffers = plainViewerFrameTime(copyOf(*mesh, true), frames);
+    const double defaults = plainViewerFrameTime(copyOf(*mesh, false), frames);
+    if (zelvista < 0 || vertexBuffers < 0 || defaults < 0)
+        return 1;
+    std::printf("  Zelvista viewer (forward pipeline)               %8.1f ms\n", zelvista);
+    std::printf("  osgViewer, vertex buffer objects                 %8.1f ms\n", vertexBuffers);
+    std::printf("  osgViewer, OpenSceneGraph defaults (display lists) %6.1f ms\n", defaults);
+    std::printf("  Zelvista / osgViewer with vertex buffer objects: %.2f (target <= 1.15)\n",
+                zelvista / vertexBuffers);
+    std::printf("  Zelvista / osgViewer with defaults:              %.2f\n", zelvista / defaults);
+    std::fflush(stdout);
+
+    compareStartup(*mesh, startupRuns, workDirectory);
+    return 0;
+}
