@@ -6,10 +6,6 @@
 class ReaderFormats
 {
 public:
-    // Filter string of the families whose osgDB plug-in library is installed, one entry per
-    // family: "Description (*.a;*.b)" joined by ";;".
-    static std::string installedFilterString();
-
     // osgDB reader options for an extension (lower case, no dot): the ones that skip slow
     // optimisation passes on large meshes. Empty when the format has none.
     static std::string optionString(const std::string& extension);

@@ -1,6 +1,7 @@
 #include "SceneReader.h"
 
 #include "Logger/Log.h"
+#include "QtOSGPluginBase/OsgFormatFilter.h"
 #include "ReaderFormats.h"
 #include "VertexBufferVisitor.h"
 
@@ -11,10 +12,29 @@ namespace {
 
 const char* const helperName = "SceneReaderHelper";
 
+const std::vector<OsgFormatFamily>& readableFormats()
+{
+    static const std::vector<OsgFormatFamily> families{
+        {"OpenSceneGraph", {"osgt", "osgb", "osgx", "osg", "ive"}},
+        {"Wavefront OBJ", {"obj"}},
+        {"Stereolithography STL", {"stl"}},
+        {"Stanford PLY", {"ply"}},
+        {"3D Studio", {"3ds"}},
+        {"COLLADA", {"dae"}},
+        {"AutoCAD DXF", {"dxf"}},
+        {"OpenFlight", {"flt"}},
+        {"AC3D", {"ac"}},
+        {"LightWave", {"lwo", "lw"}},
+        {"VRML and Open Inventor", {"wrl", "iv"}},
+        {"DirectX", {"x"}},
+    };
+    return families;
+}
+
 } // namespace
 
 SceneReader::SceneReader(IKernel* kernel, const PluginInstanceInfo& info)
-    : Plugin(kernel, info), m_filter(ReaderFormats::installedFilterString()),
+    : Plugin(kernel, info), m_filter(installedOsgFormatFilter(readableFormats())),
       m_helper(kernel->getApplicationDir() + "/" + helperName)
 {}
 

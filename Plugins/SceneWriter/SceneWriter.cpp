@@ -1,6 +1,7 @@
 #include "SceneWriter.h"
 
 #include "Logger/Log.h"
+#include "QtOSGPluginBase/OsgFormatFilter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,17 +16,11 @@
 
 namespace {
 
-struct Family
-{
-    const char* description;
-    std::vector<const char*> extensions;
-};
-
 // Only formats whose osgDB writer really writes a file: COLLADA's reports success and writes
 // nothing, PLY has no writer.
-const std::vector<Family>& families()
+const std::vector<OsgFormatFamily>& writableFormats()
 {
-    static const std::vector<Family> list{
+    static const std::vector<OsgFormatFamily> families{
         {"OpenSceneGraph", {"osgt", "osgb", "osgx", "osg", "ive"}},
         {"Wavefront OBJ", {"obj"}},
         {"Stereolithography STL", {"stl"}},
@@ -34,23 +29,7 @@ const std::vector<Family>& families()
         {"OpenFlight", {"flt"}},
         {"AC3D", {"ac"}},
     };
-    return list;
-}
-
-std::string installedFilterString()
-{
-    osgDB::Registry* registry = osgDB::Registry::instance();
-    std::string filter;
-    for (const Family& family : families()) {
-        std::string patterns;
-        for (const char* extension : family.extensions)
-            if (!osgDB::findLibraryFile(registry->createLibraryNameForExtension(extension)).empty())
-                patterns += (patterns.empty() ? "*." : ";*.") + std::string(extension);
-        if (!patterns.empty())
-            filter += (filter.empty() ? "" : ";;") + std::string(family.description) + " (" +
-                      patterns + ")";
-    }
-    return filter;
+    return families;
 }
 
 std::string optionString(const std::string& extension)
@@ -105,7 +84,7 @@ bool moveInPlace(const QDir& staging, const QString& fileName, const QDir& targe
 } // namespace
 
 SceneWriter::SceneWriter(IKernel* kernel, const PluginInstanceInfo& info)
-    : Plugin(kernel, info), m_filter(installedFilterString())
+    : Plugin(kernel, info), m_filter(installedOsgFormatFilter(writableFormats()))
 {}
 
 std::string SceneWriter::getFilterString() const

@@ -215,14 +215,22 @@ void QtApplication::resetSelection()
         m_selectionPlugin->reset();
 }
 
+namespace {
+
+Navigation::INavigationPlugin* navigationPlugin(PluginFactory& factory)
+{
+    return factory.getOrCreateInstance<Navigation::INavigationPlugin>(navigationPluginType);
+}
+
+} // namespace
+
 void QtApplication::attachViewersToNavigation()
 {
-    PluginFactory* factory = getKernel()->getPluginFactory();
-    auto* navigation =
-        factory->getOrCreateInstance<Navigation::INavigationPlugin>(navigationPluginType);
+    PluginFactory& factory = *getKernel()->getPluginFactory();
+    Navigation::INavigationPlugin* navigation = navigationPlugin(factory);
     if (!navigation)
         return;
-    for (IOSGViewer* viewer : factory->getInstances<IOSGViewer>())
+    for (IOSGViewer* viewer : factory.getInstances<IOSGViewer>())
         if (!viewer->isNavigationDisabled()) {
             QWidget* widget = viewer->getWidget();
             navigation->attachViewer(widget ? widget->windowTitle().toStdString() : std::string(),
@@ -232,13 +240,10 @@ void QtApplication::attachViewersToNavigation()
 
 void QtApplication::detachViewersFromNavigation()
 {
-    PluginFactory* factory = getKernel()->getPluginFactory();
-    auto* navigation =
-        factory->getOrCreateInstance<Navigation::INavigationPlugin>(navigationPluginType);
-    if (!navigation)
-        return;
-    for (IOSGViewer* viewer : factory->getInstances<IOSGViewer>())
-        navigation->detachViewer(viewer->getScene());
+    PluginFactory& factory = *getKernel()->getPluginFactory();
+    if (Navigation::INavigationPlugin* navigation = navigationPlugin(factory))
+        for (IOSGViewer* viewer : factory.getInstances<IOSGViewer>())
+            navigation->detachViewer(viewer->getScene());
 }
 
 void QtApplication::saveLayout(const QString& stateFile, const QString& geometryFile)
