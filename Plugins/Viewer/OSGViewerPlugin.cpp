@@ -17,7 +17,6 @@
 #include <cmath>
 #include <osg/DisplaySettings>
 #include <osg/Geometry>
-#include <osgGA/CameraManipulator>
 #include <osgViewer/Viewer>
 
 namespace po = boost::program_options;
@@ -68,21 +67,6 @@ public:
 private:
     osg::Node::NodeMask m_bit;
 };
-
-// The camera is the manipulator's while the view has one.
-osg::Matrixd viewMatrixOf(osgViewer::View& view)
-{
-    if (osgGA::CameraManipulator* manipulator = view.getCameraManipulator())
-        return manipulator->getInverseMatrix();
-    return view.getCamera()->getViewMatrix();
-}
-
-void setViewMatrix(osgViewer::View& view, const osg::Matrixd& matrix)
-{
-    if (osgGA::CameraManipulator* manipulator = view.getCameraManipulator())
-        manipulator->setByInverseMatrix(matrix);
-    view.getCamera()->setViewMatrix(matrix);
-}
 
 } // namespace
 
@@ -198,10 +182,8 @@ void OSGViewerPlugin::createPipeline()
     prepareVisitedScene();
     if (m_widget) {
         // Only the stage is drawn: it visits RENDER_ROOT, so nothing is drawn twice.
-        osgViewer::View& view = *m_widget->viewer();
-        const osg::Matrixd camera = viewMatrixOf(view);
-        view.setSceneData(m_pipeline->getRootNode());
-        setViewMatrix(view, camera);
+        // Without a manipulator the camera stays where it is.
+        m_widget->viewer()->setSceneData(m_pipeline->getRootNode());
         m_widget->setVisitedScene(m_visited);
     }
     if (m_dock)
@@ -213,10 +195,7 @@ void OSGViewerPlugin::releasePipeline()
     if (m_dock)
         m_dock->setSettingsWidget(nullptr);
     if (m_widget) {
-        osgViewer::View& view = *m_widget->viewer();
-        const osg::Matrixd camera = viewMatrixOf(view);
-        view.setSceneData(nullptr);
-        setViewMatrix(view, camera);
+        m_widget->viewer()->setSceneData(nullptr);
         m_widget->setVisitedScene(nullptr);
     }
     if (m_pipeline && m_stages)
@@ -287,10 +266,6 @@ void OSGViewerPlugin::frameScene()
     const osg::Vec3d eye = center + direction * distance;
     const osg::Vec3d up(0.0, 0.0, 1.0);
 
-    if (osgGA::CameraManipulator* manipulator = view->getCameraManipulator()) {
-        manipulator->setHomePosition(eye, center, up);
-        manipulator->home(0.0);
-    }
     view->getCamera()->setViewMatrixAsLookAt(eye, center, up);
 }
 

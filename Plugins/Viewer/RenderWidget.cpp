@@ -3,7 +3,6 @@
 #include "EventSystem/EventSystem.h"
 #include "Logger/Log.h"
 #include "QtUtility/QtEvents.h"
-#include "TrackballCameraControl.h"
 
 #include <QBoxLayout>
 #include <QDropEvent>
@@ -35,8 +34,6 @@ RenderWidget::RenderWidget(EventSystem* eventSystem, QWidget* parent)
     m_viewer->setKeyEventSetsDone(0);
     m_viewer->setQuitEventSetsDone(false);
     m_viewer->setReleaseContextAtEndOfFrameHint(false);
-    m_cameraControl =
-        std::make_unique<TrackballCameraControl>(*m_viewer, *m_window->getEventQueue());
 }
 
 RenderWidget::~RenderWidget()
@@ -47,7 +44,6 @@ RenderWidget::~RenderWidget()
         disconnect(glContext, nullptr, this, nullptr);
     releaseGLObjects();
     makeCurrent();
-    m_cameraControl.reset();
     m_window = nullptr;
     m_viewer = nullptr;
     doneCurrent();
@@ -75,7 +71,6 @@ void RenderWidget::replaceGraphicsWindow()
     const osg::Viewport* viewport = m_viewer->getCamera()->getViewport();
     m_window = m_viewer->setUpViewerAsEmbeddedInWindow(0, 0, int(viewport->width()),
                                                        int(viewport->height()));
-    m_cameraControl->setEventQueue(*m_window->getEventQueue());
 }
 
 void RenderWidget::resizeGL(int width, int height)
@@ -128,9 +123,9 @@ bool RenderWidget::event(QEvent* event)
 void RenderWidget::handleInput(QEvent* event)
 {
     QtInputEvent record(this, event);
-    const bool consumed = m_eventSystem && m_eventSystem->dispatch(record);
-    if (!consumed && m_cameraControl)
-        m_cameraControl->handle(*event, m_pixelRatio);
+    // The camera moves through the navigation plug-in's actions, fed from here.
+    if (m_eventSystem)
+        m_eventSystem->dispatch(record);
     event->accept();
     update();
 }

@@ -8,7 +8,6 @@
 #include <osg/ref_ptr>
 
 class EventSystem;
-class TrackballCameraControl;
 namespace osg {
 class Node;
 }
@@ -57,7 +56,6 @@ private:
     osg::ref_ptr<osgViewer::Viewer> m_viewer;
     osg::ref_ptr<osgViewer::GraphicsWindowEmbedded> m_window;
     osg::observer_ptr<osg::Node> m_visitedScene;
-    std::unique_ptr<TrackballCameraControl> m_cameraControl;
     qreal m_pixelRatio = 1.0;
     int m_framesDrawn = 0;
     bool m_contextReplaced = false;

@@ -1,0 +1,129 @@
+#include "ScenePicker.h"
+
+#include <osg/Camera>
+#include <osg/Geometry>
+#include <osg/KdTree>
+#include <osgUtil/IntersectionVisitor>
+#include <osgUtil/LineSegmentIntersector>
+#include <osgUtil/PolytopeIntersector>
+
+namespace {
+
+// Half the side of the square in which points and lines are caught, in pixels.
+const double thinPickRadius = 4.0;
+
+class KdTreeVisitor : public osg::NodeVisitor
+{
+public:
+    KdTreeVisitor() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) { setNodeMaskOverride(~0u); }
+
+    void apply(osg::Geometry& geometry) override
+    {
+        const osg::Array* vertices = geometry.getVertexArray();
+        if (geometry.getShape() || !vertices ||
+            vertices->getNumElements() < ScenePicker::minimumKdTreeVertices)
+            return;
+        osg::ref_ptr<osg::KdTree> tree = new osg::KdTree;
+        osg::KdTree::BuildOptions options;
+        if (tree->build(options, &geometry)) {
+            geometry.setShape(tree.get());
+            ++built;
+        }
+    }
+
+    unsigned built = 0;
+};
+
+// Into the coordinates of the scene's parent: a node's bound is given in those.
+osg::Matrixd parentToWorld(osg::Node& scene)
+{
+    const osg::NodePathList paths = scene.getParentalNodePaths();
+    if (paths.empty())
+        return {};
+    osg::NodePath path = paths.front();
+    path.pop_back();
+    return osg::computeLocalToWorld(path);
+}
+
+// eye: where a perspective camera sees from; null for an orthographic camera.
+osg::NodePath pickSurface(const osg::Matrixd& fromWindow, const osg::Vec3d* eye, osg::Node& scene,
+                          double x, double y, bool useKdTrees)
+{
+    const osg::BoundingSphere bound = scene.getBound();
+    if (!bound.valid())
+        return {};
+    const osg::Vec3d nearPoint = osg::Vec3d(x, y, 0.0) * fromWindow;
+    osg::Vec3d direction = osg::Vec3d(x, y, 1.0) * fromWindow - nearPoint;
+    direction.normalize();
+    const osg::Vec3d center = bound.center();
+    const double radius = bound.radius();
+    // An orthographic camera sees along the whole line.
+    const osg::Vec3d start =
+        eye ? *eye : nearPoint - direction * ((nearPoint - center).length() + radius);
+    const osg::Vec3d end = start + direction * ((center - start).length() + radius);
+
+    osg::ref_ptr<osgUtil::LineSegmentIntersector> intersector =
+        new osgUtil::LineSegmentIntersector(osgUtil::Intersector::MODEL, start, end);
+    osgUtil::IntersectionVisitor visitor(intersector.get());
+    visitor.setUseKdTreeWhenAvailable(useKdTrees);
+    scene.accept(visitor);
+    return intersector->containsIntersections() ? intersector->getFirstIntersection().nodePath
+                                                : osg::NodePath();
+}
+
+// toWindow: from the coordinates the scene's bound is given in to the window.
+osg::NodePath pickThin(const osg::Matrixd& toWindow, osg::Node& scene, double x, double y)
+{
+    osg::ref_ptr<osgUtil::PolytopeIntersector> window = new osgUtil::PolytopeIntersector(
+        osgUtil::Intersector::WINDOW, x - thinPickRadius, y - thinPickRadius, x + thinPickRadius,
+        y + thinPickRadius);
+    osg::Polytope polytope = window->getPolytope();
+    polytope.transformProvidingInverse(toWindow);
+    osg::ref_ptr<osgUtil::PolytopeIntersector> intersector =
+        new osgUtil::PolytopeIntersector(osgUtil::Intersector::MODEL, polytope);
+    intersector->setPrimitiveMask(osgUtil::PolytopeIntersector::POINT_PRIMITIVES |
+                                  osgUtil::PolytopeIntersector::LINE_PRIMITIVES);
+    osgUtil::IntersectionVisitor visitor(intersector.get());
+    scene.accept(visitor);
+    return intersector->containsIntersections() ? intersector->getFirstIntersection().nodePath
+                                                : osg::NodePath();
+}
+
+} // namespace
+
+unsigned ScenePicker::buildKdTrees(osg::Node& node)
+{
+    KdTreeVisitor visitor;
+    node.accept(visitor);
+    return visitor.built;
+}
+
+osg::NodePath ScenePicker::pick(const osg::Camera& camera, osg::Node& scene, double x, double y,
+                                bool useKdTrees)
+{
+    const osg::Viewport* viewport = camera.getViewport();
+    if (!viewport)
+        return {};
+    const osg::Matrixd model = parentToWorld(scene);
+    const osg::Matrixd modelView = model * camera.getViewMatrix();
+    const osg::Matrixd& projection = camera.getProjectionMatrix();
+    const osg::Matrixd toWindow = modelView * projection * viewport->computeWindowMatrix();
+    const osg::Matrixd fromWindow = osg::Matrixd::inverse(toWindow);
+    const osg::Vec3d eye = osg::Matrixd::inverse(modelView).getTrans();
+    const bool perspective = projection(3, 3) == 0.0;
+    osg::NodePath path =
+        pickSurface(fromWindow, perspective ? &eye : nullptr, scene, x, y, useKdTrees);
+    if (path.empty())
+        path = pickThin(toWindow, scene, x, y);
+    return path;
+}
+
+osg::Node* ScenePicker::objectOf(const osg::NodePath& path)
+{
+    if (path.size() < 2)
+        return nullptr;
+    for (std::size_t i = path.size() - 1; i > 1; --i)
+        if (!path[i]->getName().empty())
+            return path[i];
+    return path[1];
+}

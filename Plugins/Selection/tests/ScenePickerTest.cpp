@@ -1,0 +1,83 @@
+#include "ScenePicker.h"
+
+#include <gtest/gtest.h>
+#include <osg/Camera>
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osg/MatrixTransform>
+#include <osg/ShapeDrawable>
+
+namespace {
+
+osg::ref_ptr<osg::Geode> namedBox(const char* name, const osg::Vec3& center, float size)
+{
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->setName(name);
+    geode->addDrawable(new osg::ShapeDrawable(new osg::Box(center, size)));
+    return geode;
+}
+
+// A camera at eye looking along +y, with a 100 by 100 viewport.
+osg::ref_ptr<osg::Camera> cameraAt(const osg::Vec3d& eye)
+{
+    osg::ref_ptr<osg::Camera> camera = new osg::Camera;
+    camera->setViewport(0, 0, 100, 100);
+    camera->setProjectionMatrixAsPerspective(30.0, 1.0, 1.0, 1000.0);
+    camera->setViewMatrixAsLookAt(eye, eye + osg::Vec3d(0, 1, 0), osg::Vec3d(0, 0, 1));
+    return camera;
+}
+
+std::string pickedName(const osg::Camera& camera, osg::Node& scene, double x, double y,
+                       bool useKdTrees = true)
+{
+    osg::Node* object = ScenePicker::objectOf(ScenePicker::pick(camera, scene, x, y, useKdTrees));
+    return object ? object->getName() : "(nothing)";
+}
+
+TEST(ScenePickerTest, HitsAlongTheWholeLineOfSightButNotBehindTheEye)
+{
+    osg::ref_ptr<osg::MatrixTransform> scene = new osg::MatrixTransform;
+    scene->addChild(namedBox("Near", osg::Vec3(0, 0, 0), 0.2f));
+    scene->addChild(namedBox("Behind", osg::Vec3(1, -5, 0), 0.5f));
+
+    // Closer than the camera's near plane, and nearer than anything else on the line.
+    osg::ref_ptr<osg::Camera> camera = cameraAt(osg::Vec3d(0, -0.5, 0));
+    EXPECT_EQ(pickedName(*camera, *scene, 50, 50), "Near");
+    EXPECT_EQ(pickedName(*camera, *scene, 50, 50, false), "Near");
+    EXPECT_EQ(pickedName(*camera, *scene, 2, 50), "(nothing)");
+
+    // Beyond the far plane of an orthographic camera.
+    camera->setProjectionMatrixAsOrtho(-2, 2, -2, 2, 1, 10);
+    camera->setViewMatrixAsLookAt(osg::Vec3d(1, -40, 0), osg::Vec3d(1, 0, 0), {0, 0, 1});
+    EXPECT_EQ(pickedName(*camera, *scene, 50, 50), "Behind");
+}
+
+TEST(ScenePickerTest, PicksPointsWhereNoSurfaceIsAndNamesTheObject)
+{
+    osg::ref_ptr<osg::Group> scene = new osg::Group;
+    osg::ref_ptr<osg::Geometry> points = new osg::Geometry;
+    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
+    vertices->push_back(osg::Vec3(0, 0, 0));
+    points->setVertexArray(vertices.get());
+    points->addPrimitiveSet(new osg::DrawArrays(GL_POINTS, 0, 1));
+    osg::ref_ptr<osg::Geode> cloud = new osg::Geode;
+    cloud->setName("Cloud");
+    cloud->addDrawable(points.get());
+    osg::ref_ptr<osg::Group> unnamed = new osg::Group;
+    osg::ref_ptr<osg::Geode> unnamedBox = namedBox("", osg::Vec3(0, 5, 0), 4.0f);
+    unnamed->addChild(unnamedBox.get());
+    scene->addChild(cloud.get());
+    scene->addChild(unnamed.get());
+
+    osg::ref_ptr<osg::Camera> camera = cameraAt(osg::Vec3d(0, -10, 0));
+    // The point lies in front of the box: surfaces come first.
+    EXPECT_EQ(ScenePicker::objectOf(ScenePicker::pick(*camera, *scene, 50, 50)), unnamed.get());
+    unnamed->setNodeMask(0);
+    EXPECT_EQ(pickedName(*camera, *scene, 51, 49), "Cloud");
+    EXPECT_EQ(pickedName(*camera, *scene, 80, 80), "(nothing)");
+
+    EXPECT_EQ(ScenePicker::objectOf({scene.get()}), nullptr);
+    EXPECT_EQ(ScenePicker::objectOf({scene.get(), unnamed.get(), unnamedBox.get()}), unnamed.get());
+}
+
+} // namespace
