@@ -78,7 +78,8 @@ Zelvista::Zelvista(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags
     ui->tabWidget->setTabText(0, tr("Console"));
     ui->tabWidget->setCurrentIndex(0);
 
-    m_defaultViewer = findDefaultViewer();
+    m_defaultViewer =
+        getKernel()->getPluginFactory()->getOrCreateInstance<IOSGViewer>(defaultViewerType);
     m_model = getKernel()->getModelRegistry()->getModel<IOSGModel>(defaultModelUuid());
 
     m_dropHelper = std::make_unique<DropEventHelper>(getKernel()->getEventSystem());
@@ -106,18 +107,18 @@ Zelvista::Zelvista(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags
 
 Zelvista::~Zelvista()
 {
-    // The viewer's widget belongs to its plug-in, not to the window.
-    if (QWidget* central = takeCentralWidget())
-        central->setParent(nullptr);
+    // The viewers' widgets belong to their plug-ins, not to the window.
+    std::vector<IOSGViewer*> hosted = m_viewers;
+    hosted.push_back(m_defaultViewer);
+    for (IOSGViewer* viewer : hosted)
+        if (QWidget* widget = viewer ? viewer->getWidget() : nullptr)
+            widget->setParent(nullptr);
     resetSelection();
     detachViewersFromNavigation();
     m_model.reset();
     m_models.clear();
     m_viewers.clear();
     m_dropHelper.reset();
-    if (m_defaultViewer)
-        if (QWidget* widget = m_defaultViewer->getWidget())
-            widget->setParent(nullptr);
 }
 
 void Zelvista::buildToolBar()
@@ -157,14 +158,9 @@ void Zelvista::buildToolBar()
     connect(ui->m_ActionHMDSettings, &QAction::toggled, this, &Zelvista::hmdSettings);
 }
 
-IOSGViewer* Zelvista::findDefaultViewer()
-{
-    return getKernel()->getPluginFactory()->getOrCreateInstance<IOSGViewer>(defaultViewerType);
-}
-
 void Zelvista::hostDefaultViewer()
 {
-    IOSGViewer* viewer = findDefaultViewer();
+    IOSGViewer* viewer = m_defaultViewer;
     if (!viewer) {
         ZEL_ERROR << "Failed to get the default viewer plugin from kernel.\n";
         return;

@@ -60,7 +60,6 @@ private:
     void buildToolBar();
     void hostDefaultViewer();
     void adoptStatusBar();
-    IOSGViewer* findDefaultViewer();
     QString askForSceneFile();
     void executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
                      const std::string& path, bool newScene);
