@@ -6,5 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVISTA_SANITIZE=ON \
   -DZELVISTA_STRICT=ON -DZELVISTA_BUILD_TESTS=ON
 cd build-test
-# A display number of its own, away from the :99 that other xvfb-run users start at.
-exec xvfb-run -a -n 140 -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 "$@"
+# A display number of its own, away from the :99 that other xvfb-run users start at. -noreset:
+# by default Xvfb resets whenever its last client leaves, and a test connecting during the
+# reset finds no display.
+exec xvfb-run -a -n 140 -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j2 "$@"
