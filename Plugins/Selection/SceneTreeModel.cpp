@@ -272,6 +272,6 @@ bool SceneTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
     const std::vector<osg::ref_ptr<osg::Node>> nodes = nodesToMove(data, parent);
     if (nodes.empty())
         return false;
-    return model->executeCommand(
-        std::make_unique<MODCMD::NodeReparent>(node(parent)->asGroup(), nodes));
+    return bool(model->executeCommand(
+        std::make_unique<MODCMD::NodeReparent>(node(parent)->asGroup(), nodes)));
 }

@@ -7,3 +7,9 @@ IOSGModel::IOSGModel(EventSystem* eventSystem, const std::string& name, const Uu
 {}
 
 IOSGModel::~IOSGModel() = default;
+
+osg::ref_ptr<osg::Node> IOSGModel::loadNodeFromFile(const std::string& path)
+{
+    FileResult ignored;
+    return loadNodeFromFile(path, ignored);
+}

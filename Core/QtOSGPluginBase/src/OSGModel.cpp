@@ -109,32 +109,46 @@ bool OSGModel::sendEvent(ModelEvent& event)
     return getEventSystem() && getEventSystem()->dispatch(event);
 }
 
-bool OSGModel::executeCommand(std::unique_ptr<ICommand> command)
+CommandResult OSGModel::executeCommand(std::unique_ptr<ICommand> command)
 {
     if (!command)
-        return false;
+        return CommandResult::failed("no command given");
     if (auto* modelCommand = dynamic_cast<MODCMD::IModelCommand*>(command.get()))
         if (!modelCommand->setModel(weak_from_this().lock()))
-            return false;
+            return CommandResult::failed("the model is not held by a shared pointer");
+    if (!command->prepare())
+        return CommandResult::failed(command->failureReason());
     if (command->isUndoable()) {
         m_undoStack->push(command.release());
-        return true;
+        return CommandResult::done();
     }
-    m_undoStack->clear();
     command->redo();
-    return true;
+    if (command->failed())
+        return CommandResult::failed(command->failureReason());
+    m_undoStack->clear();
+    return CommandResult::done();
 }
 
-osg::ref_ptr<osg::Node> OSGModel::loadNodeFromFile(const std::string& path)
+osg::ref_ptr<osg::Node> OSGModel::loadNodeFromFile(const std::string& path, FileResult& result)
 {
     const std::string extension = fileExtension(path);
+    result = FileResult::notHandled(extension.empty()
+                                        ? "the file name has no extension, so its format is unknown"
+                                        : "no reader handles files of type \"." + extension + "\"");
     for (NodeReader* reader : getReaders()) {
         if (!reader->isExtensionSupported(extension))
             continue;
         ZEL_INFO << "Found loader plugIn for extension(s) " << reader->getFilterString() << "\n";
-        if (osg::ref_ptr<osg::Node> node = reader->read(path, nullptr))
+        osg::ref_ptr<osg::Node> node = reader->readFile(path, nullptr, result);
+        if (node && result.ok())
             return node;
+        if (result.ok())
+            result = FileResult::failed("the reader read nothing");
+        if (result.status != FileResult::NotHandled)
+            return nullptr;
     }
+    ZEL_ERROR << "OSGModel::loadNodeFromFile: Cannot read " << path << ": " << result.reason
+              << "\n";
     return nullptr;
 }
 

@@ -27,6 +27,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -215,20 +216,35 @@ void Zelvista::showEvent(QShowEvent* event)
     }
 }
 
-void Zelvista::executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
+bool Zelvista::executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
                            const std::string& path, bool newScene)
 {
     if (!model)
-        return;
-    model->executeCommand(std::make_unique<MODCMD::LoadScene>(path, newScene));
+        return false;
+    const CommandResult result =
+        model->executeCommand(std::make_unique<MODCMD::LoadScene>(path, newScene));
+    if (!result) {
+        reportFailure(tr("Cannot load %1: %2"), path, result.reason);
+        return false;
+    }
+    statusBar()->showMessage(tr("Loaded %1").arg(QFile::decodeName(path.c_str())), 5000);
     if (viewer)
         viewer->onSceneLoaded();
+    return true;
+}
+
+void Zelvista::reportFailure(const QString& what, const std::string& path,
+                             const std::string& reason)
+{
+    // The reader, writer or model that failed has written the ERROR record already.
+    statusBar()->showMessage(
+        what.arg(QFile::decodeName(path.c_str()), QString::fromStdString(reason)));
 }
 
 void Zelvista::loadFile(const std::string& path, bool newScene)
 {
-    executeLoad(m_model, m_defaultViewer, path, newScene);
-    m_sceneLoaded = true;
+    if (executeLoad(m_model, m_defaultViewer, path, newScene))
+        m_sceneLoaded = true;
 }
 
 QString Zelvista::askForSceneFile()
@@ -246,14 +262,14 @@ void Zelvista::load()
 {
     const QString file = askForSceneFile();
     if (!file.isEmpty())
-        loadFile(file.toStdString(), true);
+        loadFile(QFile::encodeName(file).toStdString(), true);
 }
 
 void Zelvista::addFilesToSceneSlot()
 {
     const QString file = askForSceneFile();
     if (!file.isEmpty())
-        loadFile(file.toStdString(), false);
+        loadFile(QFile::encodeName(file).toStdString(), false);
 }
 
 void Zelvista::save()
@@ -266,8 +282,15 @@ void Zelvista::save()
     QString chosen = QString::fromStdString(selected);
     const QString file = QFileDialog::getSaveFileName(
         this, tr("Save Scene or Model as..."), QString(), QString::fromStdString(filter), &chosen);
-    if (!file.isEmpty())
-        m_model->executeCommand(std::make_unique<MODCMD::SaveScene>(file.toStdString()));
+    if (file.isEmpty())
+        return;
+    const std::string path = QFile::encodeName(file).toStdString();
+    const CommandResult result = m_model->executeCommand(std::make_unique<MODCMD::SaveScene>(path));
+    if (!result) {
+        reportFailure(tr("Cannot save %1: %2"), path, result.reason);
+        return;
+    }
+    statusBar()->showMessage(tr("Saved %1").arg(file), 5000);
 }
 
 void Zelvista::clearUndoStackSlot()
@@ -315,7 +338,7 @@ void Zelvista::loadInNewViewport()
         ui->m_MenuView->setEnabled(!ui->m_MenuView->isEmpty());
         tabifyDocks();
     }
-    executeLoad(model, viewer, file.toStdString(), true);
+    executeLoad(model, viewer, QFile::encodeName(file).toStdString(), true);
 }
 
 void Zelvista::onDropEvent(const QDropEvent* dropEvent)
@@ -342,7 +365,7 @@ void Zelvista::onDropEvent(const QDropEvent* dropEvent)
             ZEL_ERROR << "Dropped file path is empty!\n";
             return;
         }
-        files.push_back(path.toStdString());
+        files.push_back(QFile::encodeName(path).toStdString());
     }
 
     bool newScene = false;

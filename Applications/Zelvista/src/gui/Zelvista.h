@@ -61,8 +61,11 @@ private:
     void hostDefaultViewer();
     void adoptStatusBar();
     QString askForSceneFile();
-    void executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
+    // False when nothing was loaded; the user has been told why.
+    bool executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
                      const std::string& path, bool newScene);
+    // Tells the user in the status bar what (%1 the file, %2 the reason) failed.
+    void reportFailure(const QString& what, const std::string& path, const std::string& reason);
 
     std::unique_ptr<Ui_ZelvistaClass> ui;
     IOSGViewer* m_defaultViewer = nullptr;

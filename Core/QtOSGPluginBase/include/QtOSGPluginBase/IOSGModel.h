@@ -2,6 +2,7 @@
 
 #include "ApplicationBase/ZELModel.h"
 #include "EventSystem/EventHandler.h"
+#include "QtOSGPluginBase/ICommand.h"
 #include "QtOSGPluginBase/IReader.h"
 #include "QtOSGPluginBase/IWriter.h"
 #include "QtOSGPluginBase/SetOfChunks.h"
@@ -13,7 +14,6 @@
 #include <osg/Group>
 #include <string>
 
-class ICommand;
 class QAction;
 class QUndoStack;
 struct ModelEvent;
@@ -39,10 +39,16 @@ public:
     virtual osg::ref_ptr<osg::Group> getBeacons() const = 0;
     virtual osg::ref_ptr<osg::Group> getStages() const = 0;
 
-    // Undoable commands go onto the undo stack, which runs and owns them; any other command
-    // clears the stack, is run once and then deleted.
-    virtual bool executeCommand(std::unique_ptr<ICommand> command) = 0;
-    virtual osg::ref_ptr<osg::Node> loadNodeFromFile(const std::string& path) = 0;
+    // Undoable commands go onto the undo stack, which runs and owns them; any other command is
+    // run once and then deleted, and clears the stack if it succeeded. A command that fails
+    // leaves the history as it was; the result says why.
+    virtual CommandResult executeCommand(std::unique_ptr<ICommand> command) = 0;
+    // The one rule that picks a reader: the first whose filter names the file's extension; a
+    // reader that does not handle the file passes it on to the next. Null with the reason in
+    // result when nothing was read.
+    virtual osg::ref_ptr<osg::Node> loadNodeFromFile(const std::string& path,
+                                                     FileResult& result) = 0;
+    osg::ref_ptr<osg::Node> loadNodeFromFile(const std::string& path);
 
     virtual QUndoStack* getUndoStack() = 0;
     virtual QAction* getUndoAction() = 0;

@@ -42,8 +42,9 @@ public:
     osg::ref_ptr<osg::Group> getBeacons() const override { return m_beacons; }
     osg::ref_ptr<osg::Group> getStages() const override { return m_stages; }
 
-    bool executeCommand(std::unique_ptr<ICommand> command) override;
-    osg::ref_ptr<osg::Node> loadNodeFromFile(const std::string& path) override;
+    CommandResult executeCommand(std::unique_ptr<ICommand> command) override;
+    using IOSGModel::loadNodeFromFile;
+    osg::ref_ptr<osg::Node> loadNodeFromFile(const std::string& path, FileResult& result) override;
 
     QUndoStack* getUndoStack() override { return m_undoStack.get(); }
     QAction* getUndoAction() override;

@@ -27,19 +27,35 @@ LoadScene::LoadScene(const std::string& path, bool replace) : m_path(path), m_re
 
 LoadScene::~LoadScene() = default;
 
+bool LoadScene::prepare()
+{
+    if (!m_firstRun)
+        return true;
+    std::shared_ptr<IOSGModel> model = getModel();
+    if (!model)
+        return fail("the scene model is gone");
+    m_firstRun = false;
+    FileResult result;
+    osg::ref_ptr<osg::Node> node = model->loadNodeFromFile(m_path, result);
+    if (!node)
+        return fail(result.reason);
+    m_layoutFile = node->getName() == model->getFileRootName();
+    if (m_layoutFile)
+        recordLayoutContent(*model, *node);
+    else
+        m_node = node;
+    return true;
+}
+
 void LoadScene::applyRedoChanges()
 {
     std::shared_ptr<IOSGModel> model = getModel();
     if (!model)
         return;
-    if (m_firstRun) {
-        m_firstRun = false;
-        osg::ref_ptr<osg::Node> node = readFile(*model);
-        m_layoutFile = node && node->getName() == model->getFileRootName();
-        if (m_layoutFile)
-            recordLayoutContent(*model, *node);
-        else
-            m_node = node;
+    // Pushed without the model's executeCommand: prepared now, and dropped if that fails.
+    if (m_firstRun && !prepare()) {
+        setObsolete(true);
+        return;
     }
     // Nothing read leaves the scene as it is, even when it was to be replaced.
     if (m_layoutFile || m_node) {
@@ -68,18 +84,6 @@ void LoadScene::applyUndoChanges()
     }
     ModelEvent loaded(ModelEvent::SceneLoaded);
     model->sendEvent(loaded);
-}
-
-osg::ref_ptr<osg::Node> LoadScene::readFile(IOSGModel& model) const
-{
-    const std::string extension = fileExtension(m_path);
-    for (NodeReader* reader : model.getReaders()) {
-        if (!reader->isExtensionSupported(extension))
-            continue;
-        ZEL_INFO << "Found loader plugIn for extension(s) " << reader->getFilterString() << "\n";
-        return reader->read(m_path, nullptr);
-    }
-    return nullptr;
 }
 
 // Only the content is taken over; the file's own groups let go of it, so that no merged node

@@ -15,16 +15,24 @@ SaveScene::~SaveScene() = default;
 void SaveScene::applyRedoChanges()
 {
     std::shared_ptr<IOSGModel> model = getModel();
-    if (!model)
+    if (!model) {
+        fail("the scene model is gone");
         return;
+    }
     const std::string extension = fileExtension(m_path);
     for (NodeWriter* writer : model->getWriters()) {
         if (!writer->isExtensionSupported(extension))
             continue;
         ZEL_INFO << "Found writer plugIn for extension(s) " << writer->getFilterString() << "\n";
-        writer->write(model->getFileRoot(), m_path);
+        const FileResult result = writer->writeFile(model->getFileRoot(), m_path);
+        if (!result.ok())
+            fail(result.reason);
         return;
     }
+    fail(extension.empty() ? "the file name has no extension, so its format is unknown"
+                           : "no writer handles files of type \"." + extension + "\"");
+    ZEL_ERROR << "SaveScene::applyRedoChanges: Cannot write " << m_path << ": " << failureReason()
+              << "\n";
 }
 
 } // namespace MODCMD

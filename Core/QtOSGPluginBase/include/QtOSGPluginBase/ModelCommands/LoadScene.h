@@ -19,13 +19,14 @@ public:
     ~LoadScene() override;
 
     bool isUndoable() const override { return true; }
+    // Reads the file, on the first run only: a failed read leaves no command on the stack.
+    bool prepare() override;
 
 protected:
     void applyRedoChanges() override;
     void applyUndoChanges() override;
 
 private:
-    osg::ref_ptr<osg::Node> readFile(IOSGModel& model) const;
     void recordLayoutContent(IOSGModel& model, const osg::Node& fileRoot);
     void mergeLayoutContent(IOSGModel& model);
 
