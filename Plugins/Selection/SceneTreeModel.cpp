@@ -15,11 +15,23 @@ namespace {
 
 const char* const nodesMimeType = "application/x-zelvista-scene-nodes";
 
-bool isAncestorOf(const osg::Node* ancestor, osg::Node* node)
+// Through any of its parents: a node below a shared subgraph has many paths up, so the walk
+// visits each ancestor once instead of listing the paths.
+bool isAncestorOf(const osg::Node* ancestor, const osg::Node* node)
 {
-    for (const osg::NodePath& path : node->getParentalNodePaths())
-        if (std::find(path.begin(), path.end(), ancestor) != path.end())
+    std::vector<const osg::Node*> open{node};
+    std::vector<const osg::Node*> seen{node};
+    while (!open.empty()) {
+        const osg::Node* at = open.back();
+        open.pop_back();
+        if (at == ancestor)
             return true;
+        for (unsigned int i = 0; i < at->getNumParents(); ++i)
+            if (std::find(seen.begin(), seen.end(), at->getParent(i)) == seen.end()) {
+                seen.push_back(at->getParent(i));
+                open.push_back(at->getParent(i));
+            }
+    }
     return false;
 }
 
@@ -171,13 +183,35 @@ Qt::ItemFlags SceneTreeModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    const osg::Node* node = item(index)->node.get();
+    const Item& it = *item(index);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (!isLayoutNode(node))
+    if (isMovable(it))
         flags |= Qt::ItemIsDragEnabled;
-    if (node->asGroup())
+    if (isDropTarget(it))
         flags |= Qt::ItemIsDropEnabled;
     return flags;
+}
+
+// The user's content: what hangs below FILE_ROOT (along this place in the tree), apart from the
+// layout's own groups. Pipelines, tools and the layout stay where they are.
+bool SceneTreeModel::isMovable(const Item& it) const
+{
+    return it.node && !isLayoutNode(it.node.get()) && isBelowFileRoot(it);
+}
+
+bool SceneTreeModel::isDropTarget(const Item& it) const
+{
+    return it.node && it.node->asGroup() && isBelowFileRoot(it);
+}
+
+bool SceneTreeModel::isBelowFileRoot(const Item& it) const
+{
+    std::shared_ptr<IOSGModel> model = m_model.lock();
+    const osg::Node* fileRoot = model ? model->getFileRoot().get() : nullptr;
+    for (const Item* above = it.parent; fileRoot && above; above = above->parent)
+        if (above->node == fileRoot)
+            return true;
+    return false;
 }
 
 // The fixed layout of the model stays where it is.
@@ -221,16 +255,16 @@ QMimeData* SceneTreeModel::mimeData(const QModelIndexList& indexes) const
     return data;
 }
 
-std::vector<osg::ref_ptr<osg::Node>> SceneTreeModel::nodesToMove(const QMimeData* data,
-                                                                 const QModelIndex& target) const
+SceneTreeModel::Moves SceneTreeModel::nodesToMove(const QMimeData* data,
+                                                  const QModelIndex& target) const
 {
-    osg::Node* targetNode = node(target);
-    osg::Group* group = targetNode ? targetNode->asGroup() : nullptr;
-    if (!data || !group || !data->hasFormat(nodesMimeType))
+    const Item* targetItem = target.isValid() ? item(target) : nullptr;
+    osg::Group* group = targetItem && targetItem->node ? targetItem->node->asGroup() : nullptr;
+    if (!data || !group || !isDropTarget(*targetItem) || !data->hasFormat(nodesMimeType))
         return {};
     const bool targetIsGeode = group->asGeode() != nullptr;
 
-    std::vector<osg::ref_ptr<osg::Node>> nodes;
+    Moves moves;
     QDataStream stream(data->data(nodesMimeType));
     while (!stream.atEnd()) {
         QVector<int> rows;
@@ -245,21 +279,26 @@ std::vector<osg::ref_ptr<osg::Node>> SceneTreeModel::nodesToMove(const QMimeData
             it = it->children[row].get();
         }
         osg::Node* moved = it->node.get();
+        osg::Group* from = it->parent && it->parent->node ? it->parent->node->asGroup() : nullptr;
         // A node dropped into itself or below itself would make the graph a cycle.
-        if (!moved || isLayoutNode(moved) || moved == group || isAncestorOf(moved, group) ||
+        if (!moved || !from || !isMovable(*it) || moved == group || isAncestorOf(moved, group) ||
             (targetIsGeode && !moved->asDrawable()))
             return {};
-        const bool alreadyThere = moved->getNumParents() > 0 && moved->getParent(0) == group;
-        if (!alreadyThere && std::find(nodes.begin(), nodes.end(), moved) == nodes.end())
-            nodes.push_back(moved);
+        const bool alreadyThere = from == group;
+        const bool listed =
+            std::find(moves.nodes.begin(), moves.nodes.end(), moved) != moves.nodes.end();
+        if (!alreadyThere && !listed) {
+            moves.nodes.push_back(moved);
+            moves.parents.push_back(from);
+        }
     }
-    return nodes;
+    return moves;
 }
 
 bool SceneTreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int, int,
                                      const QModelIndex& parent) const
 {
-    return action == Qt::MoveAction && !nodesToMove(data, parent).empty();
+    return action == Qt::MoveAction && !nodesToMove(data, parent).nodes.empty();
 }
 
 // The move goes through the model's undo stack; the tree follows when the model announces it.
@@ -269,9 +308,9 @@ bool SceneTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
     std::shared_ptr<IOSGModel> model = m_model.lock();
     if (!model || action != Qt::MoveAction)
         return false;
-    const std::vector<osg::ref_ptr<osg::Node>> nodes = nodesToMove(data, parent);
-    if (nodes.empty())
+    const Moves moves = nodesToMove(data, parent);
+    if (moves.nodes.empty())
         return false;
-    return bool(model->executeCommand(
-        std::make_unique<MODCMD::NodeReparent>(node(parent)->asGroup(), nodes)));
+    return bool(model->executeCommand(std::make_unique<MODCMD::NodeReparent>(
+        node(parent)->asGroup(), moves.nodes, moves.parents)));
 }

@@ -2,7 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <memory>
-#include <osg/Node>
+#include <osg/Group>
 #include <vector>
 
 class IOSGModel;
@@ -10,7 +10,8 @@ class IOSGModel;
 // The graph of a scene model as a tree of names and node classes, from ROOT down. A node with
 // several parents shows up under each. Children are read from the graph when first shown and
 // kept until refresh(), which the owner calls when the model announces a change. Dragging
-// nodes onto a group moves them there with an undoable NodeReparent.
+// nodes of the loaded content (below FILE_ROOT) onto a group of it moves them there with an
+// undoable NodeReparent.
 class SceneTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -53,9 +54,18 @@ private:
     Item* item(const QModelIndex& index) const;
     void populate(Item& item) const;
     bool isLayoutNode(const osg::Node* node) const;
-    // The nodes a drop carries, or none when the drop would break the graph.
-    std::vector<osg::ref_ptr<osg::Node>> nodesToMove(const QMimeData* data,
-                                                     const QModelIndex& target) const;
+    bool isBelowFileRoot(const Item& item) const;
+    bool isMovable(const Item& item) const;
+    bool isDropTarget(const Item& item) const;
+
+    // The nodes a drop carries with the parents they are taken from.
+    struct Moves
+    {
+        std::vector<osg::ref_ptr<osg::Node>> nodes;
+        std::vector<osg::ref_ptr<osg::Group>> parents;
+    };
+    // None when the drop would move what may not move or break the graph.
+    Moves nodesToMove(const QMimeData* data, const QModelIndex& target) const;
 
     std::weak_ptr<IOSGModel> m_model;
     // Holds ROOT as its only child; never shown.

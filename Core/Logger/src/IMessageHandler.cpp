@@ -25,10 +25,19 @@ public:
     cpplog::MultiplexLogger& m_multiplexer;
 };
 
-IMessageHandler::IMessageHandler(cpplog::MultiplexLogger* multiplexer)
+IMessageHandler::IMessageHandler(cpplog::MultiplexLogger* multiplexer, bool attachLater)
     : m_impl(std::make_unique<Impl>(*this, multiplexer ? *multiplexer : rootLogger()))
 {
-    m_impl->m_multiplexer.addLogger(m_impl.get(), false);
+    if (!attachLater)
+        attach(false);
+}
+
+void IMessageHandler::attach(bool withEarlierRecords)
+{
+    if (withEarlierRecords)
+        m_impl->m_multiplexer.addLoggerWithBacklog(m_impl.get(), false);
+    else
+        m_impl->m_multiplexer.addLogger(m_impl.get(), false);
 }
 
 IMessageHandler::~IMessageHandler()

@@ -2,6 +2,8 @@
 
 #include "cpplog/LogData.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <iostream>
 
 namespace cpplog {
@@ -16,7 +18,22 @@ bool OstreamLogger::deliver(LogData* data)
 StdErrLogger::StdErrLogger() : OstreamLogger(std::cerr) {}
 
 FileLogger::FileLogger(const std::string& path)
-    : OstreamLogger(m_file), m_path(path), m_file(path, std::ios::out | std::ios::trunc)
-{}
+    : OstreamLogger(m_file), m_path(path), m_file(nullptr)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        m_error = errno;
+        m_file.setstate(std::ios::badbit);
+        return;
+    }
+    m_buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios::out, 1 << 12);
+    m_file.rdbuf(m_buffer.get());
+}
+
+FileLogger::~FileLogger()
+{
+    m_file.flush();
+    m_file.rdbuf(nullptr);
+}
 
 } // namespace cpplog

@@ -2,7 +2,8 @@
 
 #include "cpplog/BaseLogger.h"
 
-#include <fstream>
+#include <ext/stdio_filebuf.h>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -25,18 +26,25 @@ public:
     StdErrLogger();
 };
 
+// Writes to a file it creates: an existing file or link of that name is never followed nor
+// truncated (a log in a shared temporary directory must not become a way to overwrite files).
 class FileLogger : public OstreamLogger
 {
 public:
     explicit FileLogger(const std::string& path);
+    ~FileLogger() override;
 
     const std::string& path() const { return m_path; }
-    bool isOpen() const { return m_file.is_open(); }
+    bool isOpen() const { return m_buffer != nullptr; }
+    // errno of a failed creation, 0 when open.
+    int error() const { return m_error; }
 
 private:
     // Initialised before the base stream reference is used: the base only stores it.
     std::string m_path;
-    std::ofstream m_file;
+    int m_error = 0;
+    std::unique_ptr<__gnu_cxx::stdio_filebuf<char>> m_buffer;
+    std::ostream m_file;
 };
 
 } // namespace cpplog

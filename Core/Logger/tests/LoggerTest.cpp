@@ -4,6 +4,7 @@
 #include "cpplog/LogData.h"
 #include "cpplog/MultiplexLogger.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <atomic>
 #include <fstream>
@@ -107,13 +108,40 @@ TEST(LoggerFileTest, RunLogFileBeginsWithTheRecordsMadeBeforeIt)
     EXPECT_NE(readLines(second)[0].find("five"), std::string::npos);
 }
 
-TEST(LoggerFileTest, UnopenableFileDropsRecordsSilently)
+TEST(LoggerFileTest, ExistingFileOrPlantedLinkIsNeitherFollowedNorTruncated)
 {
-    Logger::Util::File file("/nonexistent-directory/zelvista.log");
-    EXPECT_FALSE(file.isOpen());
-    LogCapture capture;
-    ZEL_INFO << "still delivered elsewhere\n";
-    EXPECT_EQ(capture.count("still delivered"), 1);
+    QTemporaryDir dir;
+    const QString victim = dir.filePath("victim.txt");
+    const QString existing = dir.filePath("existing.log");
+    const QString link = dir.filePath("planted.log");
+    for (const QString& file : {victim, existing}) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("user data\n");
+    }
+    ASSERT_TRUE(QFile::link(victim, link));
+
+    cpplog::MultiplexLogger multiplexer;
+    multiplexer.keepBacklog(10);
+    Logger::PrivateUtil::Message(__FILE__, __LINE__, Logger::Warn, multiplexer).stream()
+        << "earlier\n";
+    for (const QString& taken : {link, existing, dir.filePath("missing-folder/x.log")}) {
+        Logger::Util::File file(taken.toStdString(), &multiplexer, true);
+        EXPECT_FALSE(file.isOpen()) << taken.toStdString();
+        EXPECT_FALSE(file.error().empty());
+        Logger::PrivateUtil::Message(__FILE__, __LINE__, Logger::Info, multiplexer).stream()
+            << "not in a taken file\n";
+    }
+    EXPECT_EQ(readLines(victim.toStdString()), std::vector<std::string>{"user data"});
+    EXPECT_EQ(readLines(existing.toStdString()), std::vector<std::string>{"user data"});
+    // The earlier records wait for a file that opens.
+    const std::string fresh = dir.filePath("fresh.log").toStdString();
+    Logger::Util::File file(fresh, &multiplexer, true);
+    ASSERT_TRUE(file.isOpen());
+    const auto lines = readLines(fresh);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find("earlier"), std::string::npos);
+    EXPECT_EQ(QFile::permissions(QString::fromStdString(fresh)) & QFileDevice::ReadOther, 0);
 }
 
 TEST(LoggerThreadTest, RecordsFromManyThreadsAreNeverInterleaved)

@@ -73,7 +73,13 @@ osg::BoundingSphere VisitSubTree::computeBound() const
 {
     osg::BoundingSphere bound = osg::Group::computeBound();
     osg::ref_ptr<osg::Node> root = getSubTreeRoot();
-    m_subTreeBound = root ? root->getBound() : osg::BoundingSphere();
+    // A subtree holding this node asks for our bound while we compute it: it gets our own
+    // children's, like the traversal that skips the subtree then.
+    if (!root || m_computingBound)
+        return bound;
+    m_computingBound = true;
+    m_subTreeBound = root->getBound();
+    m_computingBound = false;
     bound.expandBy(m_subTreeBound);
     return bound;
 }

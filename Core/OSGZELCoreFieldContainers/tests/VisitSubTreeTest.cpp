@@ -91,14 +91,23 @@ TEST(VisitSubTreeMaskTest, SubTreeIsReferencedNeitherOwnedNorAChild)
     EXPECT_EQ(visit(*visitNode, 0xffffffff), Names{});
 }
 
-TEST(VisitSubTreeMaskTest, SubTreeHoldingTheVisitNodeIsVisitedOnce)
+TEST(VisitSubTreeMaskTest, SubTreeHoldingTheVisitNodeIsVisitedOnceAndBoundedOnce)
 {
     osg::ref_ptr<osg::Group> scene = maskedScene();
+    const osg::BoundingSphere alone = scene->getBound();
     osg::ref_ptr<OSG::VisitSubTree> visitNode = new OSG::VisitSubTree;
     visitNode->setSubTreeRoot(scene.get());
-    scene->addChild(visitNode.get());
+    // Below a group of its own, as a stage dragged into the scene it draws would be.
+    osg::ref_ptr<osg::Group> stage = new osg::Group;
+    stage->addChild(visitNode.get());
+    scene->addChild(stage.get());
 
     EXPECT_EQ(visit(*scene, 0xffffffff), (Names{"a", "b", "ab"}));
+    // The bound of a cycle ends too, and is the subtree's own.
+    scene->dirtyBound();
+    EXPECT_EQ(scene->getBound().center(), alone.center());
+    EXPECT_FLOAT_EQ(scene->getBound().radius(), alone.radius());
+    EXPECT_FLOAT_EQ(stage->getBound().radius(), alone.radius());
 }
 
 TEST(VisitSubTreeBoundTest, BoundFollowsTheSubTreeAfterAnUpdate)

@@ -5,6 +5,7 @@
 #include "PluginSystem/PluginFactory.h"
 #include "QtOSGPluginBase/ModelCommands/IModelCommand.h"
 #include "QtOSGPluginBase/ModelEvent.h"
+#include "UndoHistory.h"
 
 #include <QAction>
 #include <QUndoStack>
@@ -13,6 +14,8 @@
 #include <osg/Geometry>
 #include <osg/Material>
 #include <osg/MatrixTransform>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -52,16 +55,43 @@ osg::ref_ptr<osg::StateSet> createHighlightMaterial()
     return stateSet;
 }
 
+// The path through the first parents up to the top: one path, however many a shared subgraph
+// has. Stops at a cycle.
+osg::NodePath firstParentPath(osg::Node& node)
+{
+    osg::NodePath path;
+    std::unordered_set<const osg::Node*> seen;
+    for (osg::Node* at = &node; at && seen.insert(at).second;
+         at = at->getNumParents() > 0 ? at->getParent(0) : nullptr)
+        path.insert(path.begin(), at);
+    return path;
+}
+
+// Whether the node hangs (through any of its parents) below root.
+bool isBelow(const osg::Node* node, const osg::Node* root)
+{
+    std::unordered_set<const osg::Node*> seen{node};
+    std::vector<const osg::Node*> open{node};
+    while (!open.empty()) {
+        const osg::Node* at = open.back();
+        open.pop_back();
+        if (at == root)
+            return true;
+        for (unsigned int i = 0; i < at->getNumParents(); ++i)
+            if (seen.insert(at->getParent(i)).second)
+                open.push_back(at->getParent(i));
+    }
+    return false;
+}
+
 osg::BoundingBox worldBoundingBox(osg::Node& node)
 {
     osg::ComputeBoundsVisitor visitor;
-    osg::NodePathList paths = node.getParentalNodePaths();
-    if (!paths.empty()) {
-        // The node's own transform is applied by the visitor.
-        paths.front().pop_back();
-        osg::Matrix parentToWorld = osg::computeLocalToWorld(paths.front());
-        visitor.pushMatrix(parentToWorld);
-    }
+    osg::NodePath path = firstParentPath(node);
+    // The node's own transform is applied by the visitor.
+    path.pop_back();
+    osg::Matrix parentToWorld = osg::computeLocalToWorld(path);
+    visitor.pushMatrix(parentToWorld);
     node.accept(visitor);
     return visitor.getBoundingBox();
 }
@@ -90,13 +120,18 @@ osg::ref_ptr<osg::Geometry> createBoxLines(const osg::BoundingBox& box, osg::Sta
 OSGModel::OSGModel(PluginFactory* factory, EventSystem* eventSystem, const std::string& name,
                    const Uuid& uuid)
     : IOSGModel(eventSystem, name, uuid), m_undoStack(std::make_unique<QUndoStack>()),
-      m_factory(factory)
+      m_history(std::make_unique<UndoHistory>(*m_undoStack)), m_factory(factory)
 {
     resetSceneGraph();
     m_highlightMaterial = createHighlightMaterial();
+    connect(m_undoStack.get(), &QUndoStack::indexChanged, this, &OSGModel::followScene);
 }
 
-OSGModel::~OSGModel() = default;
+OSGModel::~OSGModel()
+{
+    // The stack outlives this body and clears itself when it goes.
+    m_undoStack->disconnect(this);
+}
 
 bool OSGModel::handleEvent(Event&)
 {
@@ -119,7 +154,8 @@ CommandResult OSGModel::executeCommand(std::unique_ptr<ICommand> command)
     if (!command->prepare())
         return CommandResult::failed(command->failureReason());
     if (command->isUndoable()) {
-        m_undoStack->push(command.release());
+        m_history->push(std::move(command));
+        keepHistoryWithinBudget();
         return CommandResult::done();
     }
     command->redo();
@@ -156,8 +192,10 @@ osg::ref_ptr<osg::Node> OSGModel::loadNodeFromFile(const std::string& path, File
 // given without theirs.
 QAction* OSGModel::getUndoAction()
 {
-    if (!m_undoAction)
+    if (!m_undoAction) {
         m_undoAction.reset(m_undoStack->createUndoAction(nullptr, tr("Undo:")));
+        describeHistory();
+    }
     return m_undoAction.get();
 }
 
@@ -370,6 +408,49 @@ void OSGModel::showBoundingBoxesOfSelectedNodes()
             m_boundingBoxes->addChild(createBoxLines(box, m_highlightMaterial));
     }
     m_tools->addChild(m_boundingBoxes);
+}
+
+void OSGModel::setUndoMemoryBudget(std::size_t bytes)
+{
+    m_undoBudget = bytes;
+    keepHistoryWithinBudget();
+}
+
+void OSGModel::keepHistoryWithinBudget()
+{
+    if (const int dropped = m_history->keepWithin(m_undoBudget, *m_root)) {
+        ZEL_INFO << "OSGModel::keepHistoryWithinBudget: The undo history kept more than "
+                 << UndoHistory::describe(m_undoBudget).toStdString() << " of scene data; its "
+                 << dropped << " oldest steps were dropped.\n";
+        followScene();
+    }
+}
+
+void OSGModel::followScene()
+{
+    if (m_history->isReplaying())
+        return;
+    SetOfNodes kept;
+    for (const osg::ref_ptr<osg::Node>& node : m_selectedNodes)
+        if (node && isBelow(node.get(), m_root.get()))
+            kept.add(node);
+    m_selectedNodes = kept;
+    // Shown boxes are measured again: their nodes may have moved, or gone.
+    if (m_boundingBoxes)
+        showBoundingBoxesOfSelectedNodes();
+    describeHistory();
+}
+
+void OSGModel::describeHistory()
+{
+    if (!m_undoAction)
+        return;
+    std::size_t bytes = 0;
+    for (std::size_t held : m_history->heldBytes(*m_root))
+        bytes += held;
+    m_undoAction->setToolTip(tr("Undo history: %1 steps, %2 of scene data kept for them")
+                                 .arg(m_undoStack->count())
+                                 .arg(UndoHistory::describe(bytes)));
 }
 
 void OSGModel::hideBoundingBoxesOfSelectedNodes()

@@ -78,7 +78,7 @@ TEST_F(LoadSceneTest, SavedLayoutMergesIntoTheModelAndUndoTakesItOut)
         undoStack().undo();
         EXPECT_EQ(childNames(scene), (Names{"BEACONS", "CAMERAS"}));
         EXPECT_EQ(m_model->getBeacons()->getNumChildren(), 0u);
-        EXPECT_EQ(m_model->getPluginData()->getNumChildren(), 0u);
+        EXPECT_EQ(childNames(m_model->getPluginData()), Names{"Stale"});
 
         undoStack().redo();
         EXPECT_EQ(childNames(scene), (Names{"BEACONS", "CAMERAS", "Teapot"}));
@@ -113,23 +113,23 @@ TEST_F(LoadSceneUndoTest, PlainFileGoesUnderSceneAndUndoRemovesExactlyIt)
     EXPECT_EQ(scene->getChild(3), chair.get());
 }
 
-TEST_F(LoadSceneUndoTest, ReplaceEmptiesTheSceneFirstAndUndoLeavesItEmpty)
+TEST_F(LoadSceneUndoTest, ReplaceEmptiesTheSceneFirstAndUndoBringsItBack)
 {
     const std::string file = writePlainFile("chair.osgb");
-    const osg::ref_ptr<osg::Group> oldScene = m_model->getScene();
-    oldScene->addChild(group("Existing"));
+    const osg::ref_ptr<osg::Group> scene = m_model->getScene();
+    scene->addChild(group("Existing"));
     m_model->getBeacons()->addChild(group("Sun"));
 
     load(file, true);
-    const osg::ref_ptr<osg::Group> scene = m_model->getScene();
-    EXPECT_NE(scene, oldScene);
+    EXPECT_EQ(m_model->getScene(), scene);
     EXPECT_EQ(childNames(scene), (Names{"BEACONS", "CAMERAS", "Chair"}));
     EXPECT_EQ(m_model->getBeacons()->getNumChildren(), 0u);
     EXPECT_EQ(m_model->getBeacons()->getParent(0), scene.get());
     EXPECT_TRUE(m_model->checkDefaultLayout(m_model->getRoot(), false));
 
     undoStack().undo();
-    EXPECT_EQ(childNames(m_model->getScene()), (Names{"BEACONS", "CAMERAS"}));
+    EXPECT_EQ(childNames(scene), (Names{"BEACONS", "CAMERAS", "Existing"}));
+    EXPECT_EQ(childNames(m_model->getBeacons()), Names{"Sun"});
 }
 
 TEST_F(LoadSceneBadInputTest, ReaderReportsAnErrorAndTheSceneStaysUnchanged)

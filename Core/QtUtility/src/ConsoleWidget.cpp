@@ -19,9 +19,11 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTextStream>
+#include <QTime>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -40,6 +42,9 @@ constexpr std::array<LevelBox, 6> levelBoxes = {{{"INFO", "INFO|"},
                                                  {"FATAL", "FATAL|"},
                                                  {"TRACE", "TRACE|"}}};
 constexpr std::array<int, 6> patternOrder = {1, 2, 3, 0, 4, 5};
+
+// Rows kept in the table; older ones leave it (the log file keeps everything).
+constexpr std::size_t rowLimit = 20000;
 
 } // namespace
 
@@ -75,8 +80,24 @@ bool ConsoleWidget::SortFilterProxyModel::filterAcceptsRow(int sourceRow,
 void ConsoleWidget::ZELLoggerMessageHandler::handleMessage(const std::string& text, std::uint32_t,
                                                            const std::string&)
 {
-    QMetaObject::invokeMethod(m_console, "addLogText_internal", Qt::QueuedConnection,
-                              Q_ARG(std::string, text));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_pending.size() >= m_limit) {
+        m_pending.pop_front();
+        ++m_dropped;
+    }
+    m_pending.push_back(text);
+    if (m_pending.size() == 1 && m_dropped == 0) {
+        ConsoleWidget* console = m_console;
+        QMetaObject::invokeMethod(
+            console, [console] { console->takePendingRecords(); }, Qt::QueuedConnection);
+    }
+}
+
+std::deque<std::string> ConsoleWidget::ZELLoggerMessageHandler::take(std::size_t& dropped)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    dropped = std::exchange(m_dropped, 0);
+    return std::exchange(m_pending, {});
 }
 
 ConsoleWidget::ConsoleWidget(const std::string& logFilePath, QWidget* parent)
@@ -86,7 +107,8 @@ ConsoleWidget::ConsoleWidget(const std::string& logFilePath, QWidget* parent)
     d->logFilePath = logFilePath;
 
     auto* levelGroup = new QGroupBox(tr("Log Filter:"), this);
-    levelGroup->setFixedSize(150, 90);
+    // As large as the labels need in the user's font, no larger.
+    levelGroup->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* grid = new QGridLayout(levelGroup);
     for (std::size_t i = 0; i < levelBoxes.size(); ++i) {
         d->levels[i] = new QCheckBox(levelBoxes[i].label, levelGroup);
@@ -145,9 +167,11 @@ ConsoleWidget::ConsoleWidget(const std::string& logFilePath, QWidget* parent)
     d->proxy->setPattern(1, QString());
     filter();
 
-    d->handler = std::make_unique<ZELLoggerMessageHandler>(this);
-    QFile file(QString::fromStdString(logFilePath));
-    if (!logFilePath.empty() && file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    QFile file(QFile::decodeName(logFilePath.c_str()));
+    const bool replay = !logFilePath.empty() && file.open(QIODevice::ReadOnly | QIODevice::Text);
+    // Without a log file the records made before the console come from the logger itself.
+    d->handler = std::make_unique<ZELLoggerMessageHandler>(this, rowLimit, !replay);
+    if (replay) {
         QTextStream lines(&file);
         while (!lines.atEnd())
             d->handler->handleMessage(lines.readLine().toStdString(), 0, std::string());
@@ -162,6 +186,29 @@ ConsoleWidget::~ConsoleWidget()
 
 void ConsoleWidget::addLogText_internal(std::string logText)
 {
+    appendRow(std::move(logText));
+    emit bottomScroll();
+}
+
+// One batch: the rows are appended, the oldest beyond the limit go, and the view scrolls once.
+void ConsoleWidget::takePendingRecords()
+{
+    std::size_t dropped = 0;
+    std::deque<std::string> records = d->handler->take(dropped);
+    if (dropped > 0)
+        appendRow("WARN " + QTime::currentTime().toString("hh:mm:ss").toStdString() +
+                  " ConsoleWidget [] " + std::to_string(dropped) +
+                  " records came too fast to show; the log file has them all");
+    for (std::string& record : records)
+        appendRow(std::move(record));
+    const int excess = d->model->rowCount() - int(rowLimit);
+    if (excess > 0)
+        d->model->removeRows(0, excess);
+    emit bottomScroll();
+}
+
+void ConsoleWidget::appendRow(std::string logText)
+{
     if (!logText.empty() && logText.back() == '\n')
         logText.pop_back();
     const QString text = QString::fromStdString(logText);
@@ -173,7 +220,6 @@ void ConsoleWidget::addLogText_internal(std::string logText)
     const QString information = timeEnd < 0 ? QString() : rest.mid(timeEnd + 1);
     d->model->appendRow({new StandardItem(level, logText), new StandardItem(time, logText),
                          new StandardItem(information, logText)});
-    emit bottomScroll();
 }
 
 void ConsoleWidget::filter()
@@ -192,7 +238,7 @@ void ConsoleWidget::filter()
 void ConsoleWidget::openLogFile()
 {
     if (!d->logFilePath.empty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(d->logFilePath)));
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(d->logFilePath.c_str())));
 }
 
 void ConsoleWidget::copyToClipboard()

@@ -5,7 +5,9 @@
 
 #include <QSortFilterProxyModel>
 #include <QStandardItem>
+#include <deque>
 #include <map>
+#include <mutex>
 
 // Keeps the complete log line of its row.
 class ConsoleWidget::StandardItem : public QStandardItem
@@ -39,15 +41,30 @@ private:
     std::map<int, QString> m_patterns;
 };
 
+// Collects records from any thread and has the console take them in batches on the GUI thread:
+// one queued call per batch, however many records arrive meanwhile. While the GUI thread is busy
+// only the newest records wait; the log file keeps them all.
 class ConsoleWidget::ZELLoggerMessageHandler : public Logger::Util::IMessageHandler
 {
 public:
-    explicit ZELLoggerMessageHandler(ConsoleWidget* console) : m_console(console) {}
+    ZELLoggerMessageHandler(ConsoleWidget* console, std::size_t limit,
+                            bool withEarlierRecords = false)
+        : IMessageHandler(nullptr, true), m_console(console), m_limit(limit)
+    {
+        attach(withEarlierRecords);
+    }
     ~ZELLoggerMessageHandler() override { detach(); }
 
     void handleMessage(const std::string& text, std::uint32_t level,
                        const std::string& fileName) override;
 
+    // The records waiting, and how many were dropped before them.
+    std::deque<std::string> take(std::size_t& dropped);
+
 private:
     ConsoleWidget* m_console;
+    const std::size_t m_limit;
+    std::mutex m_mutex;
+    std::deque<std::string> m_pending;
+    std::size_t m_dropped = 0;
 };

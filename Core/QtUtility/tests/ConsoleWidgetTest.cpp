@@ -1,12 +1,14 @@
 #include "QtUtility/ConsoleWidget.h"
 
 #include "Logger/Log.h"
+#include "cpplog/MultiplexLogger.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -99,6 +101,65 @@ TEST_F(ConsoleFixture, LevelAndCustomFiltersCombine)
         box(label)->setChecked(false);
     m_custom->setText("14");
     EXPECT_EQ(shown(), 0);
+}
+
+TEST_F(ConsoleFixture, LevelBoxesShowTheirWholeLabelsInTheUsersFont)
+{
+    for (const int pointSize : {9, 14}) {
+        QFont font = m_console->font();
+        font.setPointSize(pointSize);
+        m_console->setFont(font);
+        m_console->show();
+        QApplication::processEvents();
+        for (const char* label : {"INFO", "ERROR", "DEBUG", "WARNING", "FATAL", "TRACE"}) {
+            QCheckBox* levelBox = box(label);
+            ASSERT_NE(levelBox, nullptr);
+            EXPECT_GE(levelBox->width(), levelBox->sizeHint().width()) << label << pointSize;
+            EXPECT_GE(levelBox->parentWidget()->width(), levelBox->geometry().right() + 1)
+                << label << " at " << pointSize << " pt";
+        }
+    }
+}
+
+TEST_F(ConsoleFixture, RecordsArriveInBatchesAndTheTableKeepsTheNewest)
+{
+    const QAbstractItemModel* all =
+        static_cast<QSortFilterProxyModel*>(m_view->model())->sourceModel();
+    QSignalSpy scrolls(m_console.get(), &ConsoleWidget::bottomScroll);
+    constexpr int burst = 50000;
+    std::thread worker([] {
+        for (int i = 0; i < burst / 2; ++i)
+            ZEL_INFO << "burst " << i << "\n";
+    });
+    for (int i = burst / 2; i < burst; ++i)
+        ZEL_INFO << "burst " << i << "\n";
+    worker.join();
+    QApplication::processEvents();
+
+    EXPECT_LE(scrolls.count(), 2);
+    EXPECT_LE(all->rowCount(), 20001);
+    EXPECT_GE(all->rowCount(), 10000);
+    // The newest record is the last row.
+    const QString last = all->index(all->rowCount() - 1, 2).data().toString();
+    EXPECT_TRUE(last.endsWith("burst " + QString::number(burst - 1)) ||
+                last.endsWith("burst " + QString::number(burst / 2 - 1)))
+        << last.toStdString();
+}
+
+TEST(ConsoleWithoutLogFileTest, EarlierRecordsComeFromTheLogger)
+{
+    Logger::rootLogger().keepBacklog(100);
+    ZEL_WARN << "made before the console\n";
+    ConsoleWidget console("");
+    QApplication::processEvents();
+    const QAbstractItemModel* all =
+        static_cast<QSortFilterProxyModel*>(console.findChild<QTableView*>()->model())
+            ->sourceModel();
+    bool found = false;
+    for (int row = 0; row < all->rowCount(); ++row)
+        found = found || all->index(row, 2).data().toString().endsWith("made before the console");
+    EXPECT_TRUE(found);
+    EXPECT_FALSE(console.findChild<QPushButton*>("openLogFileButton")->isEnabled());
 }
 
 TEST_F(ConsoleFixture, CopyWithoutARowUnderThePointerChangesNothing)

@@ -2,6 +2,8 @@
 
 #include "QtOSGPluginBase/IFileIO.h"
 
+#include <QRegularExpression>
+#include <QStringList>
 #include <algorithm>
 #include <vector>
 
@@ -58,4 +60,32 @@ std::string buildFileDialogFilter(const std::list<const IFileIO*>& fileIOs, bool
             *selectedFilter = allSupported;
     }
     return filter;
+}
+
+QString qtFileDialogFilter(const std::string& filter)
+{
+    QString converted = QString::fromStdString(filter);
+    int depth = 0;
+    for (QChar& c : converted) {
+        if (c == '(')
+            ++depth;
+        else if (c == ')')
+            depth = std::max(0, depth - 1);
+        else if (c == ';' && depth > 0)
+            c = ' ';
+    }
+    return converted;
+}
+
+QString defaultSuffixOf(const QString& filterEntry)
+{
+    const int open = filterEntry.lastIndexOf('(');
+    const int close = filterEntry.lastIndexOf(')');
+    if (open < 0 || close < open)
+        return {};
+    const QStringList patterns = filterEntry.mid(open + 1, close - open - 1)
+                                     .split(QRegularExpression("[ ;]"), Qt::SkipEmptyParts);
+    if (patterns.isEmpty() || !patterns.front().startsWith("*.") || patterns.front() == "*.*")
+        return {};
+    return patterns.front().mid(2);
 }

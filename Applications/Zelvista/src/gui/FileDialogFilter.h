@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <list>
 #include <string>
 
@@ -10,3 +11,11 @@ class IFileIO;
 // the entry the dialog opens with.
 std::string buildFileDialogFilter(const std::list<const IFileIO*>& fileIOs, bool withAllFiles,
                                   bool withAllSupported, std::string* selectedFilter);
+
+// The same filter in the form Qt's file dialogs match files with: patterns inside the
+// parentheses separated by blanks, not ";" (Qt's own dialog splits them at blanks only).
+QString qtFileDialogFilter(const std::string& filter);
+
+// The extension a name typed without one gets under the chosen filter entry: its first
+// pattern's, or none for "*.*".
+QString defaultSuffixOf(const QString& filterEntry);

@@ -2,11 +2,9 @@
 
 #include "AddFilesToSceneDialog.h"
 #include "ApplicationBase/IKernel.h"
-#include "ApplicationBase/LogFileName.h"
 #include "ApplicationBase/ModelRegistry.h"
 #include "EventSystem/EventSystem.h"
 #include "FileDialogFilter.h"
-#include "Logger/File.h"
 #include "Logger/Log.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
@@ -31,6 +29,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QUndoStack>
@@ -64,8 +64,8 @@ Zelvista::Zelvista(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags
         setObjectName("ZelvistaClass");
     ui->setupUi(this);
 
-    m_logFilePath = logFileName("ZEL");
-    m_logFile = std::make_unique<Logger::Util::File>(m_logFilePath, nullptr, true);
+    // Held by the application base, so that it records the shutdown of the plug-ins too.
+    m_logFilePath = createLogFile("ZEL", true);
     ui->consoleLayout->addWidget(new ConsoleWidget(m_logFilePath, ui->tabConsole));
 
     buildToolBar();
@@ -177,6 +177,7 @@ void Zelvista::hostDefaultViewer()
     auto* layout = new QHBoxLayout(host);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(viewer->getWidget());
+    viewer->getWidget()->installEventFilter(this);
     setCentralWidget(host);
     viewer->setModel(m_model);
     if (m_model) {
@@ -205,6 +206,24 @@ void Zelvista::adoptStatusBar()
         setStatusBar(bar);
         adopted = true;
     }
+}
+
+// The render window shown full screen covers the main window and its F10: the keys that end the
+// full-screen state must work in the render window itself.
+bool Zelvista::eventFilter(QObject* watched, QEvent* event)
+{
+    QWidget* viewerWidget = m_defaultViewer ? m_defaultViewer->getWidget() : nullptr;
+    if (watched == viewerWidget && viewerWidget->isWindow() &&
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_F10 || key == Qt::Key_Escape) {
+            if (event->type() == QEvent::KeyPress)
+                ui->m_ActionRenderWindowFullScreen->setChecked(false);
+            event->accept();
+            return true;
+        }
+    }
+    return QtApplication::eventFilter(watched, event);
 }
 
 void Zelvista::showEvent(QShowEvent* event)
@@ -253,9 +272,27 @@ QString Zelvista::askForSceneFile()
     const std::string filter = buildFileDialogFilter(m_model ? asFileIOs(m_model->getReaders())
                                                              : std::list<const IFileIO*>{},
                                                      true, true, &selected);
-    QString chosen = QString::fromStdString(selected);
+    QString chosen = qtFileDialogFilter(selected);
     return QFileDialog::getOpenFileName(this, tr("Load Scene or Model..."), QString(),
-                                        QString::fromStdString(filter), &chosen);
+                                        qtFileDialogFilter(filter), &chosen);
+}
+
+QString Zelvista::askForSaveFile()
+{
+    std::string selected;
+    const std::string filter =
+        buildFileDialogFilter(asFileIOs(m_model->getWriters()), true, true, &selected);
+    QFileDialog dialog(this, tr("Save Scene or Model as..."));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(qtFileDialogFilter(filter).split(";;"));
+    dialog.selectNameFilter(qtFileDialogFilter(selected));
+    // A name typed without an extension gets the chosen type's, as users of Linux dialogs expect.
+    dialog.setDefaultSuffix(defaultSuffixOf(dialog.selectedNameFilter()));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog](const QString& entry) { dialog.setDefaultSuffix(defaultSuffixOf(entry)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
 }
 
 void Zelvista::load()
@@ -276,18 +313,18 @@ void Zelvista::save()
 {
     if (!m_model)
         return;
-    std::string selected;
-    const std::string filter =
-        buildFileDialogFilter(asFileIOs(m_model->getWriters()), true, true, &selected);
-    QString chosen = QString::fromStdString(selected);
-    const QString file = QFileDialog::getSaveFileName(
-        this, tr("Save Scene or Model as..."), QString(), QString::fromStdString(filter), &chosen);
+    const QString file = askForSaveFile();
     if (file.isEmpty())
         return;
     const std::string path = QFile::encodeName(file).toStdString();
     const CommandResult result = m_model->executeCommand(std::make_unique<MODCMD::SaveScene>(path));
     if (!result) {
         reportFailure(tr("Cannot save %1: %2"), path, result.reason);
+        // The user may believe the work is safe: a status line is not enough.
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Save Scene or Model as..."),
+                                    statusBar()->currentMessage(), QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
         return;
     }
     statusBar()->showMessage(tr("Saved %1").arg(file), 5000);

@@ -14,9 +14,6 @@ class OSGModel;
 class QAction;
 class QDropEvent;
 class Ui_ZelvistaClass;
-namespace Logger::Util {
-class File;
-}
 
 // The main window: menus, tool bar, console, the default viewer on the default model, the
 // plug-ins' docks, scene file actions, drops, layouts and display modes.
@@ -35,6 +32,8 @@ public:
     const std::shared_ptr<IOSGModel>& getModel() const { return m_model; }
     IOSGViewer* getDefaultViewer() const { return m_defaultViewer; }
     const std::string& getLogFilePath() const { return m_logFilePath; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 public slots:
     void load();
@@ -61,6 +60,7 @@ private:
     void hostDefaultViewer();
     void adoptStatusBar();
     QString askForSceneFile();
+    QString askForSaveFile();
     // False when nothing was loaded; the user has been told why.
     bool executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
                      const std::string& path, bool newScene);
@@ -72,7 +72,6 @@ private:
     std::shared_ptr<IOSGModel> m_model;
     QString m_layoutFileName = "ZelvistaLayout.bin";
     QString m_geometryFileName = "ZelvistaGeometry.bin";
-    std::unique_ptr<Logger::Util::File> m_logFile;
     std::string m_logFilePath;
     bool m_sceneLoaded = false;
     bool m_shown = false;

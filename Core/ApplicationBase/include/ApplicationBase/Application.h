@@ -36,8 +36,11 @@ public:
     // destructor calls it if the owner did not.
     void shutdown();
 
-    // Opens the log file of this run in the temporary directory and returns its path.
-    std::string createLogFile(const std::string& prefix);
+    // Creates the log file of this run in the temporary directory and returns its path, empty
+    // (after a WARN record) when no file could be made. withEarlierRecords: the file begins with
+    // the records made before it. The file stays open until the Application goes, after the
+    // kernel and the plug-ins.
+    std::string createLogFile(const std::string& prefix, bool withEarlierRecords = false);
 
     std::string configFilePath() const;
 

@@ -11,7 +11,9 @@ class MultiplexLogger;
 
 namespace Logger::Util {
 
-// A log file, written and flushed record by record for as long as this handle lives.
+// A log file, written and flushed record by record for as long as this handle lives. The file
+// is created new: if the name is taken (by a file or a link) nothing is opened, and isOpen()
+// and error() say so.
 class ZEL_API File
 {
 public:
@@ -26,6 +28,9 @@ public:
 
     const std::string& path() const;
     bool isOpen() const;
+    // Why the file could not be created; empty when it is open.
+    std::string error() const;
+    int errorNumber() const;
 
 private:
     std::unique_ptr<Impl> m_impl;

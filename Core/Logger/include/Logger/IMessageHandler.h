@@ -20,7 +20,9 @@ class ZEL_API IMessageHandler
 public:
     class Impl;
 
-    explicit IMessageHandler(cpplog::MultiplexLogger* multiplexer = nullptr);
+    // Registers at once, unless attachLater: then the subclass calls attach() when it is ready.
+    explicit IMessageHandler(cpplog::MultiplexLogger* multiplexer = nullptr,
+                             bool attachLater = false);
     IMessageHandler(const IMessageHandler&) = delete;
     IMessageHandler& operator=(const IMessageHandler&) = delete;
     virtual ~IMessageHandler();
@@ -29,6 +31,9 @@ public:
                                const std::string& fileName) = 0;
 
 protected:
+    // Registers with the logger; withEarlierRecords: the records the logger kept from before
+    // (when no log file took them) arrive first, from within this call.
+    void attach(bool withEarlierRecords);
     // Unregisters from the logger; later records are not delivered. Safe to call twice.
     void detach();
 

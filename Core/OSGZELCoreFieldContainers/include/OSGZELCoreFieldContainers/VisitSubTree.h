@@ -51,6 +51,7 @@ private:
     unsigned int m_maskMode;
     // The subtree's bound when ours was last computed: the subtree does not tell us it changed.
     mutable osg::BoundingSphere m_subTreeBound;
+    mutable bool m_computingBound = false;
 };
 
 } // namespace OSG

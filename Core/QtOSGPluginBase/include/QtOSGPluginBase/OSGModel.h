@@ -6,6 +6,7 @@
 #include <memory>
 
 class PluginFactory;
+class UndoHistory;
 
 namespace osg {
 class StateSet;
@@ -103,8 +104,19 @@ public:
     // the model takes the ten nodes over.
     bool checkDefaultLayout(const osg::ref_ptr<osg::Group>& root, bool apply);
 
+    // Scene data that only the undo history keeps alive (replaced scenes, undone loads) is held
+    // up to this many bytes; beyond it the oldest steps are dropped.
+    void setUndoMemoryBudget(std::size_t bytes);
+    static constexpr std::size_t defaultUndoMemoryBudget = std::size_t(512) << 20;
+
 private:
     void adoptSceneChildren();
+    // After every change of the undo stack: nodes that left the graph leave the selection, and
+    // the boxes follow.
+    void followScene();
+    void keepHistoryWithinBudget();
+    // The undo action's tool tip tells how much the history keeps.
+    void describeHistory();
 
     osg::ref_ptr<osg::Group> m_root;
     osg::ref_ptr<osg::Group> m_renderRoot;
@@ -133,6 +145,8 @@ private:
     std::unique_ptr<QAction> m_undoAction;
     std::unique_ptr<QAction> m_redoAction;
     QAction* m_clearUndoAction = nullptr;
+    std::unique_ptr<UndoHistory> m_history;
+    std::size_t m_undoBudget = defaultUndoMemoryBudget;
 
     SetOfNodes m_selectedNodes;
     SetOfChunks m_selectedChunks;

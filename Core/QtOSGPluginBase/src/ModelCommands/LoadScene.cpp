@@ -4,6 +4,8 @@
 #include "QtOSGPluginBase/IOSGModel.h"
 #include "QtOSGPluginBase/ModelEvent.h"
 
+#include <osg/MatrixTransform>
+
 namespace MODCMD {
 namespace {
 
@@ -47,6 +49,17 @@ bool LoadScene::prepare()
     return true;
 }
 
+NodeList LoadScene::heldNodes() const
+{
+    NodeList held{m_node};
+    for (const NodeList* list :
+         {&m_sceneContent, &m_beaconContent, &m_pluginDataContent, &m_previousPluginData.children})
+        held.insert(held.end(), list->begin(), list->end());
+    for (const GroupContent& content : m_replacedContent)
+        held.insert(held.end(), content.children.begin(), content.children.end());
+    return held;
+}
+
 void LoadScene::applyRedoChanges()
 {
     std::shared_ptr<IOSGModel> model = getModel();
@@ -57,10 +70,9 @@ void LoadScene::applyRedoChanges()
         setObsolete(true);
         return;
     }
-    // Nothing read leaves the scene as it is, even when it was to be replaced.
     if (m_layoutFile || m_node) {
         if (m_replace)
-            model->resetScene();
+            clearScene(*model);
         if (m_layoutFile)
             mergeLayoutContent(*model);
         else
@@ -77,13 +89,56 @@ void LoadScene::applyUndoChanges()
         return;
     if (m_layoutFile) {
         removeNodes(m_beaconContent, model->getBeacons());
-        removeNodes(m_pluginDataContent, model->getPluginData());
         removeNodes(m_sceneContent, model->getScene());
+        m_previousPluginData.restore();
     } else if (m_node) {
         model->getScene()->removeChild(m_node);
     }
+    if (m_replace)
+        for (GroupContent& content : m_replacedContent)
+            content.restore();
     ModelEvent loaded(ModelEvent::SceneLoaded);
     model->sendEvent(loaded);
+}
+
+// The groups of the layout stay (commands further up the stack refer to them); only their
+// content goes, and comes back on undo as it was.
+void LoadScene::clearScene(IOSGModel& model)
+{
+    osg::ref_ptr<osg::Group> scene = model.getScene();
+    osg::Group* beacons = model.getBeacons().get();
+    osg::Node* cameras = childNamed(scene.get(), model.getCamerasName());
+    m_replacedContent.clear();
+    m_replacedContent.emplace_back(scene.get());
+    for (osg::Node* group : {static_cast<osg::Node*>(beacons), cameras})
+        if (group && group->asGroup())
+            m_replacedContent.emplace_back(group->asGroup());
+
+    for (unsigned int i = scene->getNumChildren(); i-- > 0;)
+        if (scene->getChild(i) != beacons && scene->getChild(i) != cameras)
+            scene->removeChildren(i, 1);
+    for (std::size_t i = 1; i < m_replacedContent.size(); ++i)
+        m_replacedContent[i].group->removeChildren(0, m_replacedContent[i].group->getNumChildren());
+    if (auto* transform = dynamic_cast<osg::MatrixTransform*>(scene.get()))
+        transform->setMatrix(osg::Matrix::identity());
+}
+
+LoadScene::GroupContent::GroupContent(osg::Group* group_) : group(group_)
+{
+    for (unsigned int i = 0; group && i < group->getNumChildren(); ++i)
+        children.push_back(group->getChild(i));
+    if (auto* transform = dynamic_cast<osg::MatrixTransform*>(group_))
+        matrix = transform->getMatrix();
+}
+
+void LoadScene::GroupContent::restore()
+{
+    if (!group)
+        return;
+    group->removeChildren(0, group->getNumChildren());
+    addNodes(children, group.get());
+    if (auto* transform = dynamic_cast<osg::MatrixTransform*>(group.get()))
+        transform->setMatrix(matrix);
 }
 
 // Only the content is taken over; the file's own groups let go of it, so that no merged node
@@ -108,6 +163,7 @@ void LoadScene::mergeLayoutContent(IOSGModel& model)
     addNodes(m_beaconContent, model.getBeacons());
     addNodes(m_sceneContent, model.getScene());
     osg::ref_ptr<osg::Group> pluginData = model.getPluginData();
+    m_previousPluginData = GroupContent(pluginData.get());
     pluginData->removeChildren(0, pluginData->getNumChildren());
     addNodes(m_pluginDataContent, pluginData);
 }

@@ -2,6 +2,8 @@
 
 #include "Logger/Log.h"
 
+#include <osg/Switch>
+
 namespace MODCMD {
 
 NodeReparent::NodeReparent()
@@ -16,47 +18,80 @@ NodeReparent::NodeReparent(const osg::ref_ptr<osg::Group>& newParent, const Node
     setNodes(nodes);
 }
 
+NodeReparent::NodeReparent(const osg::ref_ptr<osg::Group>& newParent, const NodeList& nodes,
+                           const std::vector<osg::ref_ptr<osg::Group>>& fromParents)
+    : NodeReparent(newParent, nodes)
+{
+    for (std::size_t i = 0; i < m_moves.size() && i < fromParents.size(); ++i)
+        if (fromParents[i])
+            m_moves[i].from = fromParents[i];
+}
+
 NodeReparent::~NodeReparent() = default;
 
 void NodeReparent::setNodes(const NodeList& nodes)
 {
-    m_nodes = nodes;
-    m_oldParents.assign(m_nodes.size(), nullptr);
+    m_moves.clear();
+    for (const osg::ref_ptr<osg::Node>& node : nodes) {
+        Move move;
+        move.node = node;
+        if (node && node->getNumParents() > 0)
+            move.from = node->getParent(0);
+        m_moves.push_back(move);
+    }
+}
+
+NodeList NodeReparent::getNodes() const
+{
+    NodeList nodes;
+    for (const Move& move : m_moves)
+        nodes.push_back(move.node);
+    return nodes;
 }
 
 void NodeReparent::applyRedoChanges()
 {
     if (!m_newParent)
         return;
-    for (std::size_t i = 0; i < m_nodes.size(); ++i) {
-        osg::Node* node = m_nodes[i].get();
-        osg::Group* parent = node && node->getNumParents() > 0 ? node->getParent(0) : nullptr;
-        if (!parent) {
+    for (Move& move : m_moves) {
+        osg::Node* node = move.node.get();
+        const unsigned int index = move.from && node ? move.from->getChildIndex(node) : 0;
+        move.moved = move.from && node && index < move.from->getNumChildren();
+        if (!move.moved) {
             ZEL_WARN << "NodeReparent::applyRedoChanges: Getting ParentNode during Drag and Drop "
                         "failed\n";
-            m_oldParents[i] = nullptr;
             continue;
         }
-        m_oldParents[i] = parent;
-        parent->removeChild(node);
+        move.fromIndex = index;
+        if (const osg::Switch* fromSwitch = move.from->asSwitch())
+            move.switchValue = fromSwitch->getValue(index);
+        move.from->removeChildren(index, 1);
+        move.toIndex = m_newParent->getNumChildren();
         m_newParent->addChild(node);
     }
 }
 
-// A node that had no parent at redo was not moved, so there is nothing to take back.
+// In reverse order, so that every index is the one recorded when its node moved.
 void NodeReparent::applyUndoChanges()
 {
-    for (std::size_t i = 0; i < m_nodes.size(); ++i) {
-        osg::Node* node = m_nodes[i].get();
+    for (auto move = m_moves.rbegin(); move != m_moves.rend(); ++move) {
+        osg::Node* node = move->node.get();
         if (!node) {
             ZEL_WARN << "NodeReparent::applyUndoChanges: Getting currentNode failed during "
                         "undo()-command (DragDrop)\n";
             continue;
         }
-        if (!m_oldParents[i])
+        if (!move->moved)
             continue;
-        m_newParent->removeChild(node);
-        m_oldParents[i]->addChild(node);
+        if (move->toIndex < m_newParent->getNumChildren() &&
+            m_newParent->getChild(move->toIndex) == node)
+            m_newParent->removeChildren(move->toIndex, 1);
+        else
+            m_newParent->removeChild(node);
+        if (osg::Switch* fromSwitch = move->from->asSwitch())
+            fromSwitch->insertChild(move->fromIndex, node, move->switchValue);
+        else
+            move->from->insertChild(move->fromIndex, node);
     }
 }
 

@@ -23,6 +23,10 @@ public:
 
     virtual bool setModel(const std::shared_ptr<IOSGModel>& model) = 0;
     virtual std::shared_ptr<IOSGModel> getModel() const = 0;
+
+    // The nodes the command keeps for undo or redo; what of them is not in the scene is the
+    // memory the undo history costs.
+    virtual NodeList heldNodes() const { return {}; }
 };
 
 } // namespace MODCMD

@@ -6,7 +6,8 @@
 
 namespace MODCMD {
 
-// Moves nodes from their parents to a new parent (drag and drop in a scene tree).
+// Moves nodes from their parents to a new parent (drag and drop in a scene tree). Undo puts each
+// node back where it was: the same parent, the same index and, under a switch, the same value.
 class ZEL_API NodeReparent : public ModelCommand
 {
     Q_OBJECT
@@ -14,24 +15,37 @@ class ZEL_API NodeReparent : public ModelCommand
 public:
     NodeReparent();
     NodeReparent(const osg::ref_ptr<osg::Group>& newParent, const NodeList& nodes);
+    // fromParents[i] is the parent nodes[i] is taken from; a node may have several.
+    NodeReparent(const osg::ref_ptr<osg::Group>& newParent, const NodeList& nodes,
+                 const std::vector<osg::ref_ptr<osg::Group>>& fromParents);
     ~NodeReparent() override;
 
     bool isUndoable() const override { return true; }
 
     void setNewParent(const osg::ref_ptr<osg::Group>& newParent) { m_newParent = newParent; }
     osg::ref_ptr<osg::Group> getNewParent() const { return m_newParent; }
+    // Each node is taken from its first parent.
     void setNodes(const NodeList& nodes);
-    NodeList getNodes() const { return m_nodes; }
+    NodeList getNodes() const;
 
 protected:
     void applyRedoChanges() override;
     void applyUndoChanges() override;
 
 private:
+    // Where one node came from and where it went, recorded when it moved.
+    struct Move
+    {
+        osg::ref_ptr<osg::Node> node;
+        osg::ref_ptr<osg::Group> from;
+        unsigned int fromIndex = 0;
+        bool switchValue = true;
+        unsigned int toIndex = 0;
+        bool moved = false;
+    };
+
     osg::ref_ptr<osg::Group> m_newParent;
-    // By position in m_nodes; null where a node had no parent and was left alone.
-    std::vector<osg::ref_ptr<osg::Group>> m_oldParents;
-    NodeList m_nodes;
+    std::vector<Move> m_moves;
 };
 
 } // namespace MODCMD

@@ -1,0 +1,295 @@
+#include "ApplicationBase/IKernel.h"
+#include "PluginSystem/PluginFactory.h"
+#include "QtOSGPluginBase/IOSGModel.h"
+#include "QtOSGPluginBase/IOSGViewer.h"
+#include "QtOSGPluginBase/OSGModel.h"
+#include "Zelvista.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QUndoStack>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sstream>
+
+// A user's session with the whole program in this process: the test executable lies in a bin/
+// folder next to Plugins/ holding the shipped viewer, scene reader and writer, navigation and
+// selection, so the window finds them as the installed program does. Every step goes through
+// the window's menus, dialogs and docks.
+namespace {
+
+const QString sample = QString(ZELVISTA_BUILD_ROOT) + "/Media/samples/sample.osgt";
+
+// Names and classes below a node, as text.
+void describe(const osg::Node& node, std::ostream& out)
+{
+    out << node.getName() << ":" << node.className();
+    const osg::Group* group = node.asGroup();
+    if (!group || group->getNumChildren() == 0)
+        return;
+    out << "(";
+    for (unsigned int i = 0; i < group->getNumChildren(); ++i) {
+        describe(*group->getChild(i), out);
+        out << " ";
+    }
+    out << ")";
+}
+
+std::string describe(const osg::Node& node)
+{
+    std::ostringstream out;
+    describe(node, out);
+    return out.str();
+}
+
+class UserSessionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qputenv("XDG_DATA_HOME", m_dir.filePath("xdg").toUtf8());
+        qputenv("TMP", m_dir.path().toUtf8());
+        static char name[] = "Zelvista";
+        static char option[] = "--loadFile";
+        static QByteArray file = sample.toUtf8();
+        static char* argv[] = {name, option, file.data(), nullptr};
+        m_window = std::make_unique<Zelvista>(3, argv);
+        m_window->resize(1000, 700);
+        m_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        m_model = m_window->getModel();
+        ASSERT_NE(m_model, nullptr);
+        ASSERT_GT(m_model->getScene()->getNumChildren(), 2u) << "the sample did not load";
+        m_tree = sceneDockTree();
+        ASSERT_NE(m_tree, nullptr);
+    }
+
+    QTreeView* sceneDockTree() const
+    {
+        for (QDockWidget* dock : m_window->findChildren<QDockWidget*>())
+            if (dock->windowTitle() == "Scene")
+                return dock->findChild<QTreeView*>();
+        return nullptr;
+    }
+
+    QAction* action(const char* objectName) const
+    {
+        return m_window->findChild<QAction*>(objectName);
+    }
+
+    // Runs answer on the next modal dialog of the given type once it is shown; trigger opens it.
+    template <class Dialog> void whenShown(std::function<void(Dialog*)> answer)
+    {
+        QTimer::singleShot(0, [answer] {
+            Dialog* dialog = nullptr;
+            QDeadlineTimer deadline(10000);
+            while (!dialog && !deadline.hasExpired()) {
+                QApplication::processEvents(QEventLoop::AllEvents, 10);
+                for (QWidget* widget : QApplication::topLevelWidgets())
+                    if (auto* candidate = qobject_cast<Dialog*>(widget); candidate && candidate->isVisible())
+                        dialog = candidate;
+            }
+            if (dialog)
+                answer(dialog);
+            else
+                ADD_FAILURE() << "no dialog was shown";
+        });
+    }
+
+    // Types the path into the next file dialog under the named filter entry (the one the
+    // dialog opens with when empty) and confirms it.
+    void chooseFile(const QString& path, const QString& filterStart = {})
+    {
+        whenShown<QFileDialog>([path, filterStart](QFileDialog* dialog) {
+            if (!filterStart.isEmpty())
+                for (const QString& entry : dialog->nameFilters())
+                    if (entry.startsWith(filterStart)) {
+                        dialog->selectNameFilter(entry);
+                        emit dialog->filterSelected(entry);
+                    }
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    }
+
+    // The row of the first node of that name (column 0) or class (column 1) in the dock.
+    QModelIndex find(const QString& text, int column = 0, const QModelIndex& parent = {}) const
+    {
+        QAbstractItemModel* items = m_tree->model();
+        for (int row = 0; row < items->rowCount(parent); ++row) {
+            const QModelIndex index = items->index(row, 0, parent);
+            if (items->index(row, column, parent).data().toString() == text)
+                return index;
+            if (QModelIndex below = find(text, column, index); below.isValid())
+                return below;
+        }
+        return {};
+    }
+
+    // A drag in the dock, as the view performs it on drop.
+    bool drag(const QModelIndex& moved, const QModelIndex& target) const
+    {
+        QAbstractItemModel* items = m_tree->model();
+        const bool draggable = items->flags(moved) & Qt::ItemIsDragEnabled;
+        std::unique_ptr<QMimeData> data(items->mimeData({moved}));
+        const bool accepted = items->canDropMimeData(data.get(), Qt::MoveAction, -1, 0, target);
+        // A view that ignored the answer must not break the graph either.
+        const bool dropped = items->dropMimeData(data.get(), Qt::MoveAction, -1, 0, target);
+        EXPECT_EQ(accepted, dropped);
+        QApplication::processEvents();
+        return draggable && dropped;
+    }
+
+    QStringList consoleErrors() const
+    {
+        QStringList errors;
+        for (QTableView* table : m_window->findChildren<QTableView*>()) {
+            auto* proxy = qobject_cast<QSortFilterProxyModel*>(table->model());
+            const QAbstractItemModel* rows = proxy ? proxy->sourceModel() : nullptr;
+            for (int row = 0; rows && row < rows->rowCount(); ++row)
+                if (rows->index(row, 0).data().toString() == "ERROR")
+                    errors << rows->index(row, 2).data().toString();
+        }
+        return errors;
+    }
+
+    std::unique_ptr<OSGModel> freshModel() const
+    {
+        IKernel& kernel = *m_window->getKernel();
+        return std::make_unique<OSGModel>(kernel.getPluginFactory(), kernel.getEventSystem(),
+                                          "reloaded", Uuid{});
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Zelvista> m_window;
+    std::shared_ptr<IOSGModel> m_model;
+    QTreeView* m_tree = nullptr;
+};
+
+TEST_F(UserSessionTest, OnlyTheLoadedContentMovesInTheSceneDock)
+{
+    const QModelIndex stage = find("ForwardStage", 1);
+    ASSERT_TRUE(stage.isValid()) << "the viewer's pipeline is not in the dock";
+    const int undoable = m_model->getUndoStack()->count();
+    for (const char* target : {"TOOLS", "SCENE", "BEACONS"})
+        EXPECT_FALSE(drag(stage, find(target))) << target;
+    EXPECT_FALSE(drag(find("TOOLS"), find("SCENE")));
+    EXPECT_FALSE(drag(find("BEACONS"), find("SCENE")));
+    EXPECT_EQ(m_model->getUndoStack()->count(), undoable);
+
+    const QModelIndex content = m_tree->model()->index(2, 0, find("SCENE"));
+    ASSERT_TRUE(content.isValid());
+    EXPECT_FALSE(drag(content, find("TOOLS")));
+    EXPECT_FALSE(drag(content, find("STAGES")));
+    EXPECT_TRUE(drag(content, find("BEACONS")));
+    EXPECT_EQ(m_model->getUndoStack()->count(), undoable + 1);
+    // The window still draws and computes the view's bounds.
+    EXPECT_TRUE(m_model->getRoot()->getBound().valid());
+}
+
+TEST_F(UserSessionTest, LoadMoveUndoRedoSaveLeavesAFileThatReadsBackAsShown)
+{
+    // The load dialog shows the native files under the type it opens with.
+    whenShown<QFileDialog>([](QFileDialog* dialog) {
+        dialog->setDirectory(QFileInfo(sample).absolutePath());
+        auto* files = dialog->findChild<QListView*>("listView");
+        bool listed = false;
+        QDeadlineTimer deadline(10000);
+        while (!listed && !deadline.hasExpired()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            for (int row = 0; row < files->model()->rowCount(files->rootIndex()); ++row)
+                listed = listed || files->model()->index(row, 0, files->rootIndex()).data() ==
+                                       "sample.osgt";
+        }
+        EXPECT_TRUE(listed) << dialog->selectedNameFilter().toStdString();
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(sample);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    action("m_ActionLoad")->trigger();
+    ASSERT_EQ(m_model->getUndoStack()->count(), 2);
+
+    const QModelIndex content = m_tree->model()->index(2, 0, find("SCENE"));
+    ASSERT_TRUE(drag(content, find("BEACONS")));
+    const std::string shown = describe(*m_model->getFileRoot());
+    m_model->getUndoAction()->trigger();
+    m_model->getUndoAction()->trigger();
+    m_model->getRedoAction()->trigger();
+    m_model->getRedoAction()->trigger();
+    ASSERT_EQ(describe(*m_model->getFileRoot()), shown);
+
+    // Typed without an extension: the chosen type's is added.
+    chooseFile(m_dir.filePath("mine"));
+    action("m_ActionSave")->trigger();
+    ASSERT_TRUE(QFileInfo::exists(m_dir.filePath("mine.osgt")));
+    std::unique_ptr<OSGModel> reloaded = freshModel();
+    osg::ref_ptr<osg::Node> saved =
+        reloaded->loadNodeFromFile(m_dir.filePath("mine.osgt").toStdString());
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(describe(*saved), shown);
+}
+
+TEST_F(UserSessionTest, FailedLoadsAndSavesTellWhyAndKeepTheHistory)
+{
+    const int undoable = m_model->getUndoStack()->count();
+    const QString bad = m_dir.filePath("bad.xyz");
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a scene");
+    file.close();
+
+    chooseFile(bad, "All Files");
+    action("m_ActionLoad")->trigger();
+    EXPECT_EQ(m_model->getUndoStack()->count(), undoable);
+    const QString status = m_window->statusBar()->currentMessage();
+    EXPECT_TRUE(status.contains("bad.xyz") && status.contains(".xyz\"")) << status.toStdString();
+    QTRY_VERIFY_WITH_TIMEOUT(consoleErrors().filter("bad.xyz").size() == 1, 5000);
+
+    for (const QString& name : {QString("scene.ply"), QString("no-folder/scene.osgt")}) {
+        chooseFile(m_dir.filePath(name), "All Files");
+        action("m_ActionSave")->trigger();
+        EXPECT_EQ(m_model->getUndoStack()->count(), undoable) << name.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(name)));
+        QMessageBox* box = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((box = m_window->findChild<QMessageBox*>()) != nullptr, 5000);
+        EXPECT_TRUE(box->text().contains(name)) << box->text().toStdString();
+        box->close();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->findChild<QMessageBox*>() == nullptr, 5000);
+    }
+}
+
+TEST_F(UserSessionTest, FullScreenRenderWindowEndsWithF10AndEscape)
+{
+    IOSGViewer* viewer = m_window->getDefaultViewer();
+    ASSERT_NE(viewer, nullptr);
+    QWidget* widget = viewer->getWidget();
+    QAction* fullScreen = action("m_ActionRenderWindowFullScreen");
+    for (const Qt::Key key : {Qt::Key_F10, Qt::Key_Escape}) {
+        whenShown<QDialog>([](QDialog* dialog) { dialog->accept(); });
+        fullScreen->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(widget->isWindow() && widget->isVisible(), 5000);
+        QTest::keyClick(widget, key);
+        QTRY_VERIFY_WITH_TIMEOUT(!widget->isWindow(), 5000);
+        EXPECT_FALSE(fullScreen->isChecked());
+        EXPECT_EQ(widget->window(), m_window.get());
+    }
+}
+
+} // namespace
