@@ -1,44 +1,22 @@
 #include "SceneWriter.h"
 
+#include "CheckedFileBuffer.h"
 #include "Logger/Log.h"
-#include "QtOSGPluginBase/OsgFormatFilter.h"
+#include "PickingTreeDetacher.h"
+#include "SaveTarget.h"
+#include "SceneFileFormats.h"
+#include "SceneSummary.h"
+#include "StagingFolder.h"
+#include "WriteErrorText.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <osgDB/FileUtils>
-#include <osgDB/Registry>
+#include <fcntl.h>
+#include <fstream>
 #include <sys/stat.h>
-#include <vector>
+#include <unistd.h>
 
 namespace {
-
-// Only formats whose osgDB writer really writes a file: COLLADA's reports success and writes
-// nothing, PLY has no writer.
-const std::vector<OsgFormatFamily>& writableFormats()
-{
-    static const std::vector<OsgFormatFamily> families{
-        {"OpenSceneGraph", {"osgt", "osgb", "osgx", "osg", "ive"}},
-        {"Wavefront OBJ", {"obj"}},
-        {"Stereolithography STL", {"stl"}},
-        {"3D Studio", {"3ds"}},
-        {"AutoCAD DXF", {"dxf"}},
-        {"OpenFlight", {"flt"}},
-        {"AC3D", {"ac"}},
-    };
-    return families;
-}
-
-std::string optionString(const std::string& extension)
-{
-    // Native files carry their textures, so a saved scene does not depend on image files.
-    if (extension == "osgt" || extension == "osgb" || extension == "osgx")
-        return "WriteImageHint=IncludeData";
-    return {};
-}
 
 std::string describe(const osgDB::ReaderWriter::WriteResult& result)
 {
@@ -49,42 +27,19 @@ std::string describe(const osgDB::ReaderWriter::WriteResult& result)
            (result.message().empty() ? ")" : "): " + result.message());
 }
 
-osgDB::ReaderWriter::WriteResult writeWithOsgDB(const osg::Node& node, const std::string& path,
-                                                const std::string& extension)
+std::string offeredExtensions()
 {
-    osg::ref_ptr<osgDB::Options> options = new osgDB::Options(optionString(extension));
-    try {
-        return osgDB::Registry::instance()->writeNode(node, path, options.get());
-    } catch (const std::exception& exception) {
-        return osgDB::ReaderWriter::WriteResult(exception.what());
-    } catch (...) {
-        return osgDB::ReaderWriter::WriteResult("unknown exception");
-    }
-}
-
-// Moves what osgDB wrote (side files such as an OBJ's .mtl first, the scene file last) into
-// the target's folder. rename() replaces an existing file in one step.
-bool moveInPlace(const QDir& staging, const QString& fileName, const QDir& target,
-                 std::string& error)
-{
-    QStringList names = staging.entryList(QDir::Files | QDir::Hidden);
-    names.removeAll(fileName);
-    names.append(fileName);
-    for (const QString& name : names) {
-        const std::string from = staging.filePath(name).toStdString();
-        const std::string to = target.filePath(name).toStdString();
-        if (std::rename(from.c_str(), to.c_str()) != 0) {
-            error = "moving " + from + " to " + to + " failed: " + std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
+    std::string list;
+    for (const OsgFormatFamily& family : SceneFileFormats::families())
+        for (const char* extension : family.extensions)
+            list += (list.empty() ? "." : ", .") + std::string(extension);
+    return list;
 }
 
 } // namespace
 
 SceneWriter::SceneWriter(IKernel* kernel, const PluginInstanceInfo& info)
-    : Plugin(kernel, info), m_filter(installedOsgFormatFilter(writableFormats()))
+    : Plugin(kernel, info), m_filter(installedOsgFormatFilter(SceneFileFormats::families()))
 {}
 
 std::string SceneWriter::getFilterString() const
@@ -92,68 +47,110 @@ std::string SceneWriter::getFilterString() const
     return m_filter;
 }
 
-bool SceneWriter::checkTarget(const osg::Node* node, const std::string& path,
-                              const std::string& extension) const
-{
-    const QFileInfo target(QString::fromStdString(path));
-    const char* problem = nullptr;
-    if (!node)
-        problem = "no scene given";
-    else if (path.empty())
-        problem = "no file name given";
-    else if (extension.empty())
-        problem = "the file name has no extension, so its format is unknown";
-    else if (!isExtensionSupported(extension))
-        problem = "its extension is not one of the formats this writer offers";
-    else if (target.isDir())
-        problem = "it is a directory";
-    else if (!target.absoluteDir().exists())
-        problem = "its folder does not exist";
-    if (problem)
-        ZEL_ERROR << "SceneWriter::write: Cannot write " << path << ": " << problem << "\n";
-    return problem == nullptr;
-}
-
 bool SceneWriter::write(const osg::ref_ptr<osg::Node>& node, const std::string& path)
 {
-    const std::string extension = fileExtension(path);
-    if (!checkTarget(node.get(), path, extension))
-        return false;
-    const QFileInfo target(QString::fromStdString(path));
-    const QDir folder = target.absoluteDir();
-    QTemporaryDir staging(folder.filePath("." + target.fileName() + ".saving-XXXXXX"));
-    if (!staging.isValid()) {
-        ZEL_ERROR << "SceneWriter::write: Cannot write " << path << ": no temporary folder next "
-                  << "to it: " << staging.errorString().toStdString() << "\n";
-        return false;
-    }
-    const std::string written = QDir(staging.path()).filePath(target.fileName()).toStdString();
-    const osgDB::ReaderWriter::WriteResult result = writeWithOsgDB(*node, written, extension);
-    if (!result.success()) {
-        ZEL_ERROR << "SceneWriter::write: Cannot write " << path << ": " << describe(result)
-                  << "; the previous file is unchanged\n";
-        return false;
-    }
-    struct stat info
-    {};
-    if (::stat(written.c_str(), &info) != 0 || info.st_size == 0) {
-        ZEL_ERROR << "SceneWriter::write: Cannot write " << path << ": osgDB reported success "
-                  << "but wrote "
-                  << (::stat(written.c_str(), &info) != 0 ? "no file" : "an empty file")
-                  << "; the previous file is unchanged\n";
-        return false;
-    }
-    struct stat previous
-    {};
-    if (::stat(path.c_str(), &previous) == 0)
-        ::chmod(written.c_str(), previous.st_mode & 07777);
-    std::string error;
-    if (!moveInPlace(QDir(staging.path()), target.fileName(), folder, error)) {
-        ZEL_ERROR << "SceneWriter::write: Cannot write " << path << ": " << error << "\n";
-        return false;
+    return writeFile(node, path).ok();
+}
+
+FileResult SceneWriter::writeFile(const osg::ref_ptr<osg::Node>& node, const std::string& path)
+{
+    const std::string reason = save(node.get(), path);
+    if (!reason.empty()) {
+        ZEL_ERROR << "SceneWriter::write: Cannot write " << path << ": " << reason << "\n";
+        return FileResult::failed(reason);
     }
     ZEL_INFO << "SceneWriter::write: Wrote " << path << "\n";
-    return true;
+    return FileResult::done();
+}
+
+std::string SceneWriter::refusal(const osg::Node* node, const std::string& path,
+                                 const std::string& extension) const
+{
+    if (!node)
+        return "no scene given";
+    if (path.empty())
+        return "no file name given";
+    if (extension.empty())
+        return "the file name has no extension, so its format is unknown";
+    if (!isExtensionSupported(extension))
+        return "\"." + extension + "\" is not one of the formats this writer offers (" +
+               offeredExtensions() + ")";
+    return {};
+}
+
+std::string SceneWriter::save(osg::Node* node, const std::string& path) const
+{
+    const std::string extension = fileExtension(path);
+    std::string problem = refusal(node, path, extension);
+    if (!problem.empty())
+        return problem;
+    const SaveTarget target = SaveTarget::resolve(path);
+    if (!target.problem().empty())
+        return target.problem();
+
+    StagingFolder::removeLeftovers(target.folder());
+    StagingFolder staging(target.folder(), target.fileName());
+    if (!staging.problem().empty())
+        return staging.problem();
+    problem = writeStaged(*node, extension, staging.filePath(), target);
+    if (problem.empty())
+        problem = checkStaged(*node, extension, staging.filePath());
+    if (problem.empty()) {
+        if (const int error = staging.commit(target.path()))
+            problem =
+                "the new file could not take the place of the old one: " + writeErrorText(error);
+    }
+    if (!problem.empty() && target.exists())
+        problem += "; the previous file is unchanged";
+    return problem;
+}
+
+std::string SceneWriter::writeStaged(osg::Node& node, const std::string& extension,
+                                     const std::string& file, const SaveTarget& target)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return "no new file can be made next to it: " + writeErrorText(errno);
+    if (target.exists())
+        ::fchmod(fd, target.mode());
+    CheckedFileBuffer buffer(fd);
+    osgDB::ReaderWriter::WriteResult result;
+    {
+        std::ostream out(&buffer);
+        const PickingTreeDetacher withoutPickingTrees(node);
+        result = SceneFileFormats::write(node, extension, out);
+        out.flush();
+    }
+    buffer.close();
+    // A failing disk comes first: osgDB's complaint would only be the consequence.
+    if (buffer.error())
+        return writeErrorText(buffer.error());
+    if (!result.success())
+        return describe(result);
+    struct stat info
+    {};
+    if (::stat(file.c_str(), &info) != 0 ||
+        static_cast<std::uint64_t>(info.st_size) != buffer.size())
+        return "the disk holds " + std::to_string(info.st_size) + " of the " +
+               std::to_string(buffer.size()) + " bytes written";
+    return {};
+}
+
+std::string SceneWriter::checkStaged(osg::Node& node, const std::string& extension,
+                                     const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::string("the new file cannot be opened to check it: ") + std::strerror(errno);
+    osgDB::ReaderWriter::ReadResult back = SceneFileFormats::read(in, extension);
+    if (!back.validNode())
+        return "the new file does not read back (" +
+               (back.message().empty() ? std::string("osgDB gave no reason") : back.message()) +
+               ")";
+    const std::string difference = SceneSummary(*back.getNode()).differenceFrom(SceneSummary(node));
+    if (difference.empty())
+        return {};
+    return "the new file does not hold the scene: " + difference;
 }
 
 ZEL_PLUGIN_DESCRIPTOR(SceneWriter,
