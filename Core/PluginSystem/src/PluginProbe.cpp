@@ -136,7 +136,7 @@ void PluginProbe::tryAll(const std::vector<std::string>& paths)
     }
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin).count();
-    ZEL_INFO << "Checked " << count << " plugin libraries in trial processes (" << elapsed
+    ZEL_INFO << "Plugin libraries tried in child processes: " << count << " (" << elapsed
              << " ms).\n";
 }
 
