@@ -5,15 +5,21 @@
 #include <csignal>
 
 ProgramRun::ProgramRun(const QString& program, const QStringList& arguments,
-                       const QString& dataHome, const QStringList& extraEnvironment)
+                       const QString& dataHome, const QStringList& extraEnvironment,
+                       const QString& workingDirectory)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_DATA_HOME", dataHome);
     for (const QString& entry : extraEnvironment) {
         const int equals = entry.indexOf('=');
-        environment.insert(entry.left(equals), entry.mid(equals + 1));
+        if (equals < 0)
+            environment.remove(entry);
+        else
+            environment.insert(entry.left(equals), entry.mid(equals + 1));
     }
     m_process.setProcessEnvironment(environment);
+    if (!workingDirectory.isEmpty())
+        m_process.setWorkingDirectory(workingDirectory);
     m_process.start(program, arguments);
     m_process.waitForStarted();
 }

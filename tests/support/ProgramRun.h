@@ -5,11 +5,12 @@
 #include <QStringList>
 
 // The program started in a child process with a private data directory; output is collected.
+// extraEnvironment holds "NAME=value" entries to set and bare "NAME" entries to unset.
 class ProgramRun
 {
 public:
     ProgramRun(const QString& program, const QStringList& arguments, const QString& dataHome,
-               const QStringList& extraEnvironment = {});
+               const QStringList& extraEnvironment = {}, const QString& workingDirectory = {});
     ~ProgramRun();
 
     // Waits for the process to end; false on time-out (the process is then killed).

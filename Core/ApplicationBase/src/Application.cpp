@@ -1,24 +1,24 @@
 #include "ApplicationBase/Application.h"
 
+#include "ApplicationBase/ConfigFile.h"
 #include "ApplicationBase/KernelAPI.h"
 #include "ApplicationBase/LogFileName.h"
 #include "Logger/File.h"
 #include "Logger/Log.h"
 #include "PluginSystem/PluginFactory.h"
+#include "QtUtility/RegularFile.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <boost/core/demangle.hpp>
 #include <boost/filesystem.hpp>
 #include <boost/program_options/parsers.hpp>
 #include <boost/program_options/variables_map.hpp>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
+#include <stdexcept>
 
 namespace fs = boost::filesystem;
 namespace po = boost::program_options;
@@ -26,6 +26,9 @@ namespace po = boost::program_options;
 namespace {
 
 const char* const responseFileOption = "response-file";
+// Both files are typed or kept by hand; anything larger is no such file.
+constexpr qint64 maxResponseFileSize = 16 << 20;
+constexpr qint64 maxConfigFileSize = 16 << 20;
 
 bool isDirectory(const std::string& path)
 {
@@ -64,38 +67,12 @@ std::vector<std::string> splitResponseFile(const std::string& text)
     return tokens;
 }
 
-// One config.ini line, or false for a value of a type config.ini cannot hold.
-bool formatConfigLine(const std::string& name, const po::variable_value& value, std::ostream& out)
-{
-    const boost::any& any = value.value();
-    if (any.empty()) {
-        out << name << "\n";
-        return true;
-    }
-    out << name << "=";
-    const std::type_info& type = any.type();
-    if (type == typeid(float))
-        out << boost::any_cast<float>(any);
-    else if (type == typeid(double))
-        out << boost::any_cast<double>(any);
-    else if (type == typeid(std::string))
-        out << boost::any_cast<std::string>(any);
-    else if (type == typeid(bool))
-        out << boost::any_cast<bool>(any);
-    else if (type == typeid(int))
-        out << boost::any_cast<int>(any);
-    else if (type == typeid(unsigned int))
-        out << boost::any_cast<unsigned int>(any);
-    else
-        return false;
-    out << "\n";
-    return true;
-}
-
 } // namespace
 
 Application::Application(int argc, char** argv, const std::string& applicationName,
-                         po::options_description options, bool createPluginInstances)
+                         po::options_description options, bool createPluginInstances,
+                         po::positional_options_description positional)
+    : m_positional(std::move(positional)), m_configFile(std::make_unique<ConfigFile>())
 {
     QCoreApplication::setOrganizationName("Korvath Lab");
     QCoreApplication::setOrganizationDomain("korvathlab.org");
@@ -128,6 +105,7 @@ Application::Application(int argc, char** argv, const std::string& applicationNa
     parseCommandLine(argc, argv, options);
     parseResponseFile(options);
     parseConfigFile(options);
+    forgetOneRunOptions();
 
     // "debug" holds for one run only: a defaulted value is never written back.
     po::variables_map& variables = m_kernel->getVariables();
@@ -151,12 +129,10 @@ void Application::parseCommandLine(int argc, char** argv, const po::options_desc
 {
     po::variables_map& variables = m_kernel->getVariables();
     try {
-        // No positional arguments: a word without "--" is reported, not silently dropped.
-        po::store(po::command_line_parser(argc, argv)
-                      .options(options)
-                      .positional(po::positional_options_description())
-                      .run(),
-                  variables);
+        // Words without "--" beyond what the positional description takes are reported.
+        po::store(
+            po::command_line_parser(argc, argv).options(options).positional(m_positional).run(),
+            variables);
         if (variables.count("help")) {
             std::cout << options << std::endl;
             std::exit(0);
@@ -177,18 +153,28 @@ void Application::parseResponseFile(const po::options_description& options)
     const std::string fileName = entry->second.as<std::string>();
     variables.erase(entry);
 
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) {
-        ZEL_ERROR << "Could not open " << responseFileOption << " " << fileName << "\n";
+    QByteArray bytes;
+    QString reason;
+    const RegularFile::Status status =
+        RegularFile::read(QFile::decodeName(fileName.c_str()), maxResponseFileSize, bytes, reason);
+    if (status != RegularFile::Status::Read && status != RegularFile::Status::TooLarge) {
+        ZEL_ERROR << "Could not open " << responseFileOption << " " << fileName << " ("
+                  << reason.toStdString() << ")\n";
         return;
     }
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     try {
-        po::store(po::command_line_parser(splitResponseFile(text))
+        if (status == RegularFile::Status::TooLarge)
+            throw std::length_error("the file is " + reason.toStdString());
+        po::store(po::command_line_parser(splitResponseFile(bytes.toStdString()))
                       .options(options)
-                      .positional(po::positional_options_description())
+                      .positional(m_positional)
                       .run(),
                   variables);
+        // The same words as on the command line, with the same effect.
+        if (variables.count("help")) {
+            std::cout << options << std::endl;
+            std::exit(0);
+        }
         po::notify(variables);
     } catch (const std::exception& e) {
         ZEL_ERROR << "Error in response file: " << e.what() << "\n";
@@ -199,25 +185,36 @@ void Application::parseResponseFile(const po::options_description& options)
 void Application::parseConfigFile(const po::options_description& options)
 {
     const std::string path = configFilePath();
-    std::ifstream file(path);
-    if (!file) {
+    QByteArray bytes;
+    QString reason;
+    const RegularFile::Status status =
+        RegularFile::read(QFile::decodeName(path.c_str()), maxConfigFileSize, bytes, reason);
+    if (status == RegularFile::Status::Missing) {
         ZEL_INFO << "could not open " << path << " for reading\n";
         return;
     }
+    if (status == RegularFile::Status::NotRegular || status == RegularFile::Status::Unreadable) {
+        ZEL_WARN << "could not open " << path << " for reading (" << reason.toStdString() << ")\n";
+        return;
+    }
     ZEL_INFO << "reading config file " << path << "\n";
-    po::variables_map& variables = m_kernel->getVariables();
     try {
-        const po::parsed_options parsed = po::parse_config_file(file, options, true);
-        po::store(parsed, variables);
-        po::notify(variables);
-        for (const po::option& option : parsed.options)
-            if (!variables.count(option.string_key))
-                ZEL_WARN << "Unknown option " << option.string_key
-                         << " encountered in config file\n";
+        if (status == RegularFile::Status::TooLarge)
+            throw std::length_error("the file is " + reason.toStdString());
+        m_configFile->parse(bytes.toStdString(), options, m_kernel->getVariables());
     } catch (const std::exception& e) {
         ZEL_ERROR << "Error in config file: " << e.what() << "\n";
         std::exit(1);
     }
+}
+
+// "help" and "response-file" act once, where they are given: a config.ini that holds them
+// (written by an older version) neither prints help at every start nor keeps them.
+void Application::forgetOneRunOptions()
+{
+    po::variables_map& variables = m_kernel->getVariables();
+    variables.erase("help");
+    variables.erase(responseFileOption);
 }
 
 std::string Application::configFilePath() const
@@ -229,19 +226,11 @@ void Application::writeConfig()
 {
     if (!m_kernel)
         return;
-    std::ostringstream text;
-    for (const auto& [name, value] : m_kernel->getVariables()) {
-        if (value.defaulted())
-            continue;
-        if (!formatConfigLine(name, value, text))
-            ZEL_ERROR << "unsupported configuration value type "
-                      << boost::core::demangle(value.value().type().name()) << "\n";
-    }
+    const std::string bytes = m_configFile->format(m_kernel->getVariables());
 
     // Written beside the old file and renamed over it: a failed write keeps the old settings.
     const std::string path = configFilePath();
-    QSaveFile file(QString::fromStdString(path));
-    const std::string bytes = text.str();
+    QSaveFile file(QFile::decodeName(path.c_str()));
     if (!file.open(QIODevice::WriteOnly)) {
         ZEL_ERROR << "could not open " << path << " for writing\n";
         return;

@@ -12,15 +12,18 @@
 #include "QtOSGPluginBase/ISelectionPlugin.h"
 #include "QtOSGPluginBase/OSGModel.h"
 #include "QtUtility/QtMessageHandler.h"
+#include "QtUtility/RegularFile.h"
 
 #include <QDir>
 #include <QDockWidget>
 #include <QEvent>
-#include <QFile>
 #include <QMenu>
+#include <QSaveFile>
 #include <QToolBar>
 #include <boost/uuid/name_generator_sha1.hpp>
 #include <boost/uuid/nil_generator.hpp>
+#include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -29,6 +32,7 @@ const Uuid selectionPluginType = uuidFromString("915dbdfb-f01a-48a8-9ccb-d34db25
 const Uuid navigationPluginType = uuidFromString("7E90E8AB-38C0-4a7e-B762-F93000715199");
 
 int livingApplications = 0;
+bool withoutDisplay = false;
 
 std::string pluginName(IQtInteraction* interaction)
 {
@@ -42,23 +46,53 @@ QString pluginDescription(IQtInteraction* interaction)
     return plugin ? QString::fromStdString(plugin->getDescriptor().description) : QString();
 }
 
+// Qt's saved window states are a few kilobytes; anything far larger is no layout file.
+constexpr qint64 maxLayoutFileSize = 4 << 20;
+
+// The name as given (relative to the working directory), else in the data directory. A FIFO,
+// a directory or an oversized file there is skipped with a record instead of blocking or filling
+// memory.
 QByteArray readLayoutFile(const QString& file, const std::string& appDataPath)
 {
-    QFile direct(file);
-    if (direct.open(QIODevice::ReadOnly))
-        return direct.readAll();
-    QFile inData(QString::fromStdString(appDataPath) + QDir::separator() + file);
-    return inData.open(QIODevice::ReadOnly) ? inData.readAll() : QByteArray();
+    for (const QString& path :
+         {file, QString::fromStdString(appDataPath) + QDir::separator() + file}) {
+        QByteArray bytes;
+        QString reason;
+        const RegularFile::Status status =
+            RegularFile::read(path, maxLayoutFileSize, bytes, reason);
+        if (status == RegularFile::Status::Read)
+            return bytes;
+        if (status != RegularFile::Status::Missing)
+            ZEL_WARN << "Layout file " << path.toStdString() << " skipped (" << reason.toStdString()
+                     << ").\n";
+    }
+    return {};
 }
 
+// Written whole or not at all: a full disk keeps the previous layout.
 void writeLayoutFile(const QString& file, const QByteArray& bytes)
 {
-    QFile out(file);
-    if (!bytes.isEmpty() && out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QSaveFile out(file);
+    if (!bytes.isEmpty() && out.open(QIODevice::WriteOnly)) {
         out.write(bytes);
+        out.commit();
+    }
 }
 
 } // namespace
+
+void QtApplication::startOffscreenWithoutDisplay(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0)
+            return;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return;
+    withoutDisplay = true;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
 Uuid QtApplication::defaultModelUuid()
 {
@@ -68,10 +102,16 @@ Uuid QtApplication::defaultModelUuid()
 QtApplication::QtApplication(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags,
                              const std::string& applicationName,
                              boost::program_options::options_description options,
-                             bool createDefaultModel)
+                             bool createDefaultModel,
+                             boost::program_options::positional_options_description positional)
     : QMainWindow(parent, flags),
-      Application(argc, argv, applicationName, std::move(options), false)
+      Application(argc, argv, applicationName, std::move(options), false, std::move(positional))
 {
+    if (withoutDisplay) {
+        ZEL_FATAL << "Cannot open a window: there is no display (DISPLAY and WAYLAND_DISPLAY are "
+                     "not set). Set QT_QPA_PLATFORM=offscreen to run without one.\n";
+        std::exit(1);
+    }
     installQtMessageHandler();
     if (livingApplications == 0)
         osg::setNotifyHandler(new OsgNotifyRouter);

@@ -2,14 +2,20 @@
 
 #include "HumanInterface/IActionHandler.h"
 #include "Logger/Log.h"
+#include "QtUtility/RegularFile.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <boost/archive/archive_exception.hpp>
 #include <boost/archive/xml_iarchive.hpp>
 #include <boost/archive/xml_oarchive.hpp>
 #include <boost/filesystem.hpp>
+#include <boost/serialization/collection_size_type.hpp>
+#include <boost/serialization/item_version_type.hpp>
+#include <boost/serialization/split_member.hpp>
 #include <boost/serialization/string.hpp>
-#include <boost/serialization/vector.hpp>
-#include <fstream>
+#include <sstream>
+#include <stdexcept>
 
 namespace fs = boost::filesystem;
 
@@ -18,11 +24,57 @@ namespace {
 
 using FileEntry = InputActionToInputEventMapping::FileEntry;
 
+// A bindings file of a few hundred actions is some hundred kilobytes.
+constexpr qint64 maxBindingsFileSize = 4 << 20;
+// No entry's elements fit in fewer bytes; a count beyond size / this is a lie.
+constexpr std::size_t minEntryBytes = 32;
+
+// The entry list, written element for element as boost writes a std::vector ("count",
+// "item_version", one "item" per entry), so files keep their form. Loading checks the count
+// against what the file can hold and allocates only for the entries actually read.
+struct EntryList
+{
+    std::vector<FileEntry> entries;
+    std::size_t maxCount = 0;
+
+    template <class Archive> void save(Archive& archive, unsigned) const
+    {
+        const boost::serialization::collection_size_type count(entries.size());
+        archive << BOOST_SERIALIZATION_NVP(count);
+        const boost::serialization::item_version_type item_version(0);
+        archive << BOOST_SERIALIZATION_NVP(item_version);
+        for (const FileEntry& entry : entries)
+            archive << boost::serialization::make_nvp("item", entry);
+    }
+
+    template <class Archive> void load(Archive& archive, unsigned)
+    {
+        boost::serialization::collection_size_type count;
+        archive >> BOOST_SERIALIZATION_NVP(count);
+        // Archives of library version 3 and older have no item version.
+        if (archive.get_library_version() > boost::archive::library_version_type(3)) {
+            boost::serialization::item_version_type item_version(0);
+            archive >> BOOST_SERIALIZATION_NVP(item_version);
+        }
+        if (count > maxCount)
+            throw std::length_error("the file cannot hold the " + std::to_string(count) +
+                                    " entries it announces");
+        entries.clear();
+        for (std::size_t i = 0; i < count; ++i) {
+            FileEntry entry;
+            archive >> boost::serialization::make_nvp("item", entry);
+            entries.push_back(std::move(entry));
+        }
+    }
+
+    BOOST_SERIALIZATION_SPLIT_MEMBER()
+};
+
 // The file's root item "map": the entry list alone, so that a load reads everything before it
 // touches a binding.
 struct MappingFile
 {
-    std::vector<FileEntry> tempList;
+    EntryList tempList;
 
     template <class Archive> void serialize(Archive& archive, unsigned)
     {
@@ -36,7 +88,7 @@ struct MappingFile
 BOOST_CLASS_VERSION(HI::InputEvent, 1)
 BOOST_CLASS_TRACKING(HI::InputEvent, boost::serialization::track_never)
 BOOST_CLASS_TRACKING(HI::FileEntry, boost::serialization::track_never)
-BOOST_CLASS_TRACKING(std::vector<HI::FileEntry>, boost::serialization::track_never)
+BOOST_CLASS_TRACKING(HI::EntryList, boost::serialization::track_never)
 BOOST_CLASS_TRACKING(HI::MappingFile, boost::serialization::track_never)
 
 namespace HI {
@@ -75,28 +127,34 @@ bool InputActionToInputEventMapping::saveBindings(const std::string& fileName) c
                  << ". Please check write permission.\n";
         return false;
     }
-    std::ofstream stream(fileName, std::ios::out | std::ios::trunc);
-    if (!stream) {
-        ZEL_WARN << "Cannot open file " << fileName
-                 << " for writing. Please check write permission.\n";
-        return false;
-    }
-
     MappingFile file;
     for (const ActionMapping& mapping : m_mappings)
-        file.tempList.push_back({mapping.handler ? mapping.handler->getActionHandlerName() : "",
-                                 mapping.actionName, mapping.primary, mapping.secondary});
+        file.tempList.entries.push_back(
+            {mapping.handler ? mapping.handler->getActionHandlerName() : "", mapping.actionName,
+             mapping.primary, mapping.secondary});
+    std::ostringstream text;
     try {
-        // The archive writes its closing tags when it goes, before the stream is checked.
-        boost::archive::xml_oarchive archive(stream);
+        // The archive writes its closing tags when it goes.
+        boost::archive::xml_oarchive archive(text);
         archive << boost::serialization::make_nvp("map", file);
     } catch (const std::exception& exception) {
         ZEL_WARN << "Cannot write file " << fileName << ": " << exception.what() << "\n";
         return false;
     }
-    stream.close();
-    if (!stream) {
-        ZEL_WARN << "Cannot write file " << fileName << ". Please check free space.\n";
+
+    // Written beside the old file and renamed over it once complete: a failed or interrupted
+    // save leaves the previous bindings as they were.
+    QSaveFile out(QFile::decodeName(fileName.c_str()));
+    if (!out.open(QIODevice::WriteOnly)) {
+        ZEL_WARN << "Cannot open file " << fileName
+                 << " for writing. Please check write permission.\n";
+        return false;
+    }
+    const std::string bytes = text.str();
+    out.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (!out.commit()) {
+        ZEL_WARN << "Cannot write file " << fileName << ": " << out.errorString().toStdString()
+                 << ". Please check free space.\n";
         return false;
     }
     return true;
@@ -110,25 +168,29 @@ bool InputActionToInputEventMapping::loadBindings(const std::string& fileName)
         return false;
     }
 
-    std::ifstream stream(fileName);
-    if (!stream) {
-        ZEL_ERROR << "Failed loading '" << fileName << "'\n";
+    QByteArray bytes;
+    QString reason;
+    if (RegularFile::read(QFile::decodeName(fileName.c_str()), maxBindingsFileSize, bytes,
+                          reason) != RegularFile::Status::Read) {
+        ZEL_ERROR << "Failed loading '" << fileName << "' (" << reason.toStdString() << ")\n";
         return false;
     }
+    std::istringstream stream(bytes.toStdString());
     MappingFile file;
+    file.tempList.maxCount = static_cast<std::size_t>(bytes.size()) / minEntryBytes;
     try {
         boost::archive::xml_iarchive archive(stream);
         archive >> boost::serialization::make_nvp("map", file);
     } catch (const boost::archive::archive_exception& exception) {
         ZEL_ERROR << "XML exception for '" << fileName << "': " << exception.what() << "\n";
         return false;
-    } catch (const std::exception&) {
-        ZEL_ERROR << "Failed loading '" << fileName << "'\n";
+    } catch (const std::exception& exception) {
+        ZEL_ERROR << "Failed loading '" << fileName << "': " << exception.what() << "\n";
         return false;
     }
 
     // In file order, so that a later entry for the same action wins.
-    for (const FileEntry& entry : file.tempList)
+    for (const FileEntry& entry : file.tempList.entries)
         for (ActionMapping& mapping : m_mappings)
             if (mapping.handler &&
                 mapping.handler->getActionHandlerName() == entry.m_actionHandler &&

@@ -5,6 +5,8 @@
 #include "HumanInterface/InputMapper.h"
 #include "Logger/Log.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <boost/filesystem.hpp>
 
@@ -35,9 +37,45 @@ InputMapper* InputMapperRegistry::createInputMapper(IActionHandler* handler,
         entry.location.extra = "_" + std::to_string(sameName);
 
     InputMapper* mapper = entry.mapper.get();
-    mapper->getMapping().loadBindings(getReadPath(entry.location));
+    loadBindings(entry);
     notify();
     return mapper;
+}
+
+// The shipped bindings first, then the user's file over them: an action the user's file does
+// not name (one added since it was saved) keeps its shipped binding. An unreadable user file is
+// moved aside, so that no later save can replace it with fewer bindings than it held.
+void InputMapperRegistry::loadBindings(Entry& entry)
+{
+    InputActionToInputEventMapping& mapping = entry.mapper->getMapping();
+    const std::string defaultPath = getDefaultPath(entry.location);
+    const std::string userPath = getUserPath(entry.location);
+    boost::system::error_code error;
+    const bool shipped = boost::filesystem::exists(defaultPath, error);
+    const bool own = boost::filesystem::exists(userPath, error);
+    if (shipped || !own)
+        mapping.loadBindings(defaultPath);
+    if (!own || mapping.loadBindings(userPath))
+        return;
+
+    const QString unreadable = QFile::decodeName(userPath.c_str());
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        const QString backup =
+            unreadable + ".unreadable" + (attempt > 1 ? QString::number(attempt) : QString());
+        if (QFileInfo::exists(backup) || QFileInfo(backup).isSymLink())
+            continue;
+        if (QFile::rename(unreadable, backup)) {
+            ZEL_WARN << "Cannot read the bindings file " << userPath
+                     << "; using the shipped bindings. The file is kept as "
+                     << QFile::encodeName(backup).toStdString() << ".\n";
+            return;
+        }
+        break;
+    }
+    entry.keepUserFile = true;
+    ZEL_WARN << "Cannot read the bindings file " << userPath
+             << "; using the shipped bindings. The file cannot be moved aside and is not saved "
+                "over.\n";
 }
 
 void InputMapperRegistry::destroyInputMappers(IActionHandler* handler)
@@ -47,7 +85,8 @@ void InputMapperRegistry::destroyInputMappers(IActionHandler* handler)
             ++it;
             continue;
         }
-        it->mapper->getMapping().saveBindings(getWritePath(it->location));
+        if (!it->keepUserFile)
+            it->mapper->getMapping().saveBindings(getWritePath(it->location));
         it = m_entries.erase(it);
     }
     notify();
@@ -55,21 +94,25 @@ void InputMapperRegistry::destroyInputMappers(IActionHandler* handler)
 
 bool InputMapperRegistry::saveAllToUserPaths() const
 {
-    return saveAll(&InputMapperRegistry::getUserPath);
+    return saveAll(&InputMapperRegistry::getUserPath, true);
 }
 
 bool InputMapperRegistry::saveAllToDefaultPaths() const
 {
-    return saveAll(&InputMapperRegistry::getDefaultPath);
+    return saveAll(&InputMapperRegistry::getDefaultPath, false);
 }
 
-bool InputMapperRegistry::saveAll(std::string (*path)(const ConfigLocation&)) const
+bool InputMapperRegistry::saveAll(std::string (*path)(const ConfigLocation&), bool toUser) const
 {
     bool saved = true;
     for (const Entry& entry : m_entries) {
         const ConfigLocation& location = entry.location;
         if (location.defaultDir.empty() || location.userDir.empty() || location.pluginName.empty())
             continue;
+        if (toUser && entry.keepUserFile) {
+            saved = false;
+            continue;
+        }
         saved &= entry.mapper->getMapping().saveBindings(path(location));
     }
     return saved;

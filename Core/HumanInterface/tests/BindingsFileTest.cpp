@@ -2,10 +2,12 @@
 #include "LogCapture.h"
 #include "RecordingActionHandler.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace HI;
 
@@ -109,6 +111,12 @@ TEST_F(BindingsFileFixture, SaveThenLoadKeepsEveryBinding)
               std::string::npos);
     EXPECT_NE(text.find("<m_actionHandler>Navigation</m_actionHandler>"), std::string::npos);
     EXPECT_EQ(text.find("param"), std::string::npos);
+    // The list as boost writes a std::vector.
+    EXPECT_NE(text.find("<tempList class_id=\"1\" tracking_level=\"0\" version=\"0\">\n"
+                        "\t\t<count>3</count>\n\t\t<item_version>0</item_version>\n"
+                        "\t\t<item class_id=\"2\" tracking_level=\"0\" version=\"0\">\n"),
+              std::string::npos)
+        << text;
 
     const auto saved = m_mapping.mappings();
     for (ActionMapping& mapping : m_mapping.mappings())
@@ -188,6 +196,34 @@ TEST_F(BindingsFileFixture, BrokenFilesLeaveTheBindingsAsTheyWere)
     const std::string missing = path("missing.xml");
     EXPECT_FALSE(m_mapping.loadBindings(missing));
     EXPECT_TRUE(m_log.contains("'" + missing + "' does not exist.\n"));
+}
+
+TEST_F(BindingsFileFixture, CountsAndFilesThatCannotBeAreRefusedBeforeAllocating)
+{
+    bindAll();
+    const auto before = m_mapping.mappings();
+    const std::string key = "<m_type>6</m_type><m_modifier>0</m_modifier><m_key>70</m_key>"
+                            "<m_mouseButtons>0</m_mouseButtons>";
+    const std::string huge = path("huge-count.xml");
+    writeFile(huge, bindingsFile(1, 100000000, fileEntry("Navigation", "Orbit", key, key)));
+    const std::string fifo = path("fifo.xml");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = path("folder.xml");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+
+    for (const std::string& file : {huge, fifo, folder}) {
+        m_log.clear();
+        EXPECT_FALSE(m_mapping.loadBindings(file));
+        EXPECT_TRUE(m_log.contains("Failed loading '" + file + "'")) << file;
+        for (std::size_t i = 0; i < before.size(); ++i)
+            EXPECT_EQ(m_mapping.mappings()[i].primary, before[i].primary) << file;
+    }
+
+    // A count the file can hold is read as before.
+    const std::string honest = path("honest.xml");
+    writeFile(honest, bindingsFile(1, 1, fileEntry("Navigation", "Orbit", key, key)));
+    EXPECT_TRUE(m_mapping.loadBindings(honest));
+    EXPECT_EQ(at(0).primary, input(Key, 0, 70));
 }
 
 TEST_F(BindingsFileFixture, SavingReportsWhatItCannotDo)

@@ -129,6 +129,66 @@ TEST_F(InputMapperRegistryFixture, SaveAllSkipsIncompleteLocations)
     EXPECT_EQ(m_counter.kinds.size(), 3u);
 }
 
+TEST_F(InputMapperRegistryFixture, UserFileOverlaysShippedBindingsAndNeverLosesThem)
+{
+    InputActionToInputEventMapping shipped;
+    shipped.mappings().push_back({1, "Orbit", &m_handler, Continuous, {}, {}});
+    shipped.mappings().push_back({2, "Frame all", &m_handler, Single, {}, {}});
+    shipped.mappings()[0].primary.m_type = MouseDrag;
+    shipped.mappings()[0].primary.m_mouseButtons = Qt::LeftButton;
+    shipped.mappings()[1].primary.m_type = Key;
+    shipped.mappings()[1].primary.m_key = Qt::Key_Space;
+    ASSERT_TRUE(shipped.saveBindings(InputMapperRegistry::getDefaultPath(location())));
+
+    // A user file from before "Frame all" existed: that action keeps its shipped binding.
+    InputActionToInputEventMapping older;
+    older.mappings().push_back({1, "Orbit", &m_handler, Continuous, {}, {}});
+    older.mappings()[0].primary.m_type = MouseDrag;
+    older.mappings()[0].primary.m_mouseButtons = Qt::RightButton;
+    const std::string userFile = InputMapperRegistry::getUserPath(location());
+    ASSERT_TRUE(older.saveBindings(userFile));
+    {
+        InputMapperRegistry registry(&m_events);
+        InputMapper* mapper =
+            registry.createInputMapper(&m_handler, actions(m_handler), nullptr, location());
+        EXPECT_EQ(mapper->getMapping().mappings()[0].primary.m_mouseButtons, Qt::RightButton);
+        EXPECT_EQ(mapper->getMapping().mappings()[1].primary, shipped.mappings()[1].primary);
+    }
+
+    // A truncated user file: a WARN, the shipped bindings, and the file kept aside as it was.
+    const QString user = QString::fromStdString(userFile);
+    QFile file(user);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray complete = file.readAll();
+    file.close();
+    const QByteArray truncated = complete.left(complete.size() / 2);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(truncated);
+    file.close();
+
+    InputMapperRegistry registry(&m_events);
+    m_log.clear();
+    InputMapper* mapper =
+        registry.createInputMapper(&m_handler, actions(m_handler), nullptr, location());
+    EXPECT_TRUE(m_log.contains("Cannot read the bindings file " + userFile));
+    EXPECT_EQ(mapper->getMapping().mappings()[0].primary, shipped.mappings()[0].primary);
+    EXPECT_EQ(mapper->getMapping().mappings()[1].primary, shipped.mappings()[1].primary);
+    QFile kept(user + ".unreadable");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), truncated);
+
+    // Saved at the end, the user file holds every binding again.
+    registry.destroyInputMappers(&m_handler);
+    InputActionToInputEventMapping reread;
+    reread.mappings().push_back({1, "Orbit", &m_handler, Continuous, {}, {}});
+    reread.mappings().push_back({2, "Frame all", &m_handler, Single, {}, {}});
+    ASSERT_TRUE(reread.loadBindings(userFile));
+    EXPECT_EQ(reread.mappings()[0].primary, shipped.mappings()[0].primary);
+    EXPECT_EQ(reread.mappings()[1].primary, shipped.mappings()[1].primary);
+    EXPECT_EQ(QDir(QString::fromStdString(dir("user/Navigation"))).entryList(QDir::Files),
+              (QStringList{"bindings.xml", "bindings.xml.unreadable"}));
+}
+
 TEST_F(InputMapperRegistryFixture, KernelDropsItsMappersWithoutSaving)
 {
     const std::string root = m_root.path().toStdString();

@@ -1,29 +1,72 @@
 #include "SharedLibrary.h"
 
+#include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
 #include <elf.h>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace SharedLibrary {
 
 namespace {
 
-// The dynamic loader maps a library's segments without checking them against the file's size;
-// touching a segment past the end of a truncated file raises SIGBUS inside dlopen. So the
-// headers are checked first.
-bool checkElfFile(const std::string& path, std::string& error)
+class Descriptor
 {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        error = "cannot open file";
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
+{
+    auto* bytes = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, bytes, size, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        bytes += got;
+        size -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+} // namespace
+
+// The dynamic loader maps a library's segments without checking them against the file's size;
+// touching a segment past the end of a truncated file raises SIGBUS inside dlopen. Opening a
+// FIFO blocks: the file is opened without blocking and its type checked on what was opened.
+bool check(const std::string& path, std::string& error)
+{
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat info
+    {};
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
+        error = std::strerror(errno);
         return false;
     }
-    const auto size = static_cast<std::uint64_t>(file.tellg());
-    file.seekg(0);
+    if (!S_ISREG(info.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
     Elf64_Ehdr header{};
-    if (!file.read(reinterpret_cast<char*>(&header), sizeof header) ||
+    if (!readAt(file.get(), &header, sizeof header, 0) ||
         std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0) {
         error = "not an ELF file";
         return false;
@@ -34,15 +77,13 @@ bool checkElfFile(const std::string& path, std::string& error)
     }
     const std::uint64_t tableEnd =
         header.e_phoff + std::uint64_t(header.e_phnum) * sizeof(Elf64_Phdr);
-    if (header.e_phnum == 0 || tableEnd > size) {
+    if (header.e_phnum == 0 || header.e_phoff > size || tableEnd > size) {
         error = "truncated ELF file (program headers)";
         return false;
     }
     std::vector<Elf64_Phdr> segments(header.e_phnum);
-    file.seekg(static_cast<std::streamoff>(header.e_phoff));
-    file.read(reinterpret_cast<char*>(segments.data()),
-              static_cast<std::streamsize>(segments.size() * sizeof(Elf64_Phdr)));
-    if (!file) {
+    if (!readAt(file.get(), segments.data(), segments.size() * sizeof(Elf64_Phdr),
+                header.e_phoff)) {
         error = "truncated ELF file (program headers)";
         return false;
     }
@@ -55,12 +96,8 @@ bool checkElfFile(const std::string& path, std::string& error)
     return true;
 }
 
-} // namespace
-
 void* open(const std::string& path, std::string& error)
 {
-    if (!checkElfFile(path, error))
-        return nullptr;
     // RTLD_LOCAL: a plug-in's symbols never satisfy another plug-in's references.
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

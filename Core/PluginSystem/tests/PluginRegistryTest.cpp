@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 #include <set>
+#include <sys/stat.h>
 
 namespace {
 
@@ -106,6 +108,70 @@ TEST(PluginScanTest, SameLibraryThroughTwoAlternativePathsIsMergedOnce)
     ASSERT_EQ(kernel.getPluginRegistry().size(), 6u);
     EXPECT_EQ(kernel.getPluginRegistry().front()->libraryPath,
               dir.filePath("second/Shared.so").toStdString());
+}
+
+TEST(PluginProbeTest, LibrariesThatCrashTheLoaderAreRefusedAndTheVerdictIsKept)
+{
+    QTemporaryDir dir;
+    const QString plugins = dir.filePath("Plugins");
+    const QString data = dir.filePath("data");
+    QDir().mkpath(plugins);
+    QDir().mkpath(data);
+    copyFile(testPlugins + "/good/GoodPlugins.so", plugins + "/GoodPlugins.so");
+    copyFile(testPlugins + "/crashing/CrashOnLoad.so", plugins + "/CrashOnLoad.so");
+    // Special files where libraries are expected: reported, never waited on, never thrown.
+    ASSERT_EQ(mkfifo((plugins + "/fifo.so").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(plugins + "/loop.so", plugins + "/loop.so"));
+    ASSERT_TRUE(QFile::link(plugins + "/ping", plugins + "/pong"));
+    ASSERT_TRUE(QFile::link(plugins + "/pong", plugins + "/ping"));
+    const auto startKernel = [&] {
+        return std::make_unique<KernelAPI>(dir.path().toStdString(), data.toStdString(),
+                                           plugins.toStdString() + "/", false);
+    };
+    const std::set<std::string> good{"Alpha", "Beta", "Gamma", "Manual", "Scene", "Failing"};
+    {
+        LogCapture capture;
+        auto kernel = startKernel();
+        EXPECT_EQ(descriptorNames(*kernel), good);
+        EXPECT_TRUE(capture.contains("CrashOnLoad.so (it crashed a trial load: "));
+        EXPECT_TRUE(capture.contains("fifo.so (not a regular file)"));
+        EXPECT_TRUE(capture.contains("loop.so ("));
+        EXPECT_TRUE(capture.contains("Skipping " + (plugins + "/ping").toStdString()));
+        EXPECT_EQ(capture.count("Failed loading "), 3);
+        EXPECT_TRUE(capture.contains("Plugin libraries tried in child processes: 2 "));
+    }
+    QFile cache(data + "/PluginProbe.cache");
+    ASSERT_TRUE(cache.exists());
+
+    // Warm: nothing is tried again and the verdict stands.
+    {
+        LogCapture capture;
+        auto kernel = startKernel();
+        EXPECT_EQ(descriptorNames(*kernel), good);
+        EXPECT_FALSE(capture.contains("Plugin libraries tried"));
+        EXPECT_TRUE(capture.contains("CrashOnLoad.so (it crashed a trial load: "));
+    }
+
+    // A changed library is tried again; a damaged cache is no cache.
+    QFile crashing(plugins + "/CrashOnLoad.so");
+    ASSERT_TRUE(crashing.open(QIODevice::Append));
+    crashing.write("appended");
+    crashing.close();
+    {
+        LogCapture capture;
+        auto kernel = startKernel();
+        EXPECT_TRUE(capture.contains("Plugin libraries tried in child processes: 1 "));
+    }
+    ASSERT_TRUE(cache.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cache.write("zelvista-plugin-probe-cache 1 x\nloads 0 1 2 3 4 5 %zz\n\0\xff garbage\n");
+    cache.close();
+    {
+        LogCapture capture;
+        auto kernel = startKernel();
+        EXPECT_EQ(descriptorNames(*kernel), good);
+        EXPECT_TRUE(capture.contains("Plugin libraries tried in child processes: 2 "));
+        EXPECT_TRUE(capture.contains("CrashOnLoad.so (it crashed a trial load: "));
+    }
 }
 
 } // namespace

@@ -16,7 +16,7 @@ SceneIOKernel::SceneIOKernel()
         EXPECT_TRUE(QFile::copy(built + name, m_plugins.filePath(name))) << name.toStdString();
     const std::string plugins = m_plugins.path().toStdString();
     m_kernel = std::make_unique<KernelAPI>(std::string(ZELVISTA_BUILD_ROOT) + "/bin",
-                                           m_files.path().toStdString(), plugins, true);
+                                           m_data.path().toStdString(), plugins, true);
 }
 
 SceneIOKernel::~SceneIOKernel() = default;

@@ -11,7 +11,8 @@
 class KernelAPI;
 
 // A kernel over a scratch plug-in folder holding the built scene reader and writer, with the
-// build's bin/ as program folder (where the reader helper lies), and a folder for test files.
+// build's bin/ as program folder (where the reader helper lies), a data folder of its own and a
+// folder for test files.
 class SceneIOKernel
 {
 public:
@@ -26,6 +27,7 @@ public:
 
 private:
     QTemporaryDir m_plugins;
+    QTemporaryDir m_data;
     QTemporaryDir m_files;
     std::unique_ptr<KernelAPI> m_kernel;
 };

@@ -12,3 +12,10 @@ po::options_description programOptions()
         "loadFile", po::value<std::string>(), "Load scene file");
     return options;
 }
+
+po::positional_options_description programPositionalOptions()
+{
+    po::positional_options_description positional;
+    positional.add("loadFile", 1);
+    return positional;
+}

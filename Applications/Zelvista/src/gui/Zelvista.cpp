@@ -56,7 +56,8 @@ std::list<const IFileIO*> asFileIOs(const std::list<NodeWriter*>& writers)
 } // namespace
 
 Zelvista::Zelvista(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags)
-    : QtApplication(argc, argv, parent, flags, "Zelvista", programOptions(), true),
+    : QtApplication(argc, argv, parent, flags, "Zelvista", programOptions(), true,
+                    programPositionalOptions()),
       ui(std::make_unique<Ui_ZelvistaClass>()),
       m_lastLayoutDir(QCoreApplication::applicationDirPath())
 {

@@ -12,6 +12,8 @@ int main(int argc, char** argv)
 {
     // Qt's own diagnostics are log records from the first one on.
     installQtMessageHandler();
+    // Help and option errors work without a display; a start that needs one says so.
+    QtApplication::startOffscreenWithoutDisplay(argc, argv);
     QApplication qtApplication(argc, argv);
     // Watching from the start: a signal during start-up closes the window once it exists.
     TerminationSignalWatcher signalWatcher;

@@ -3,9 +3,11 @@
 #include "ZelApi.h"
 
 #include <boost/program_options/options_description.hpp>
+#include <boost/program_options/positional_options.hpp>
 #include <memory>
 #include <string>
 
+class ConfigFile;
 class IKernel;
 namespace Logger::Util {
 class File;
@@ -13,12 +15,14 @@ class File;
 
 // The non-visual base of a program: its identity, directories, kernel and options.
 // Construction parses the command line, a response file and config.ini; invalid options end
-// the process with exit code 1, "help" with code 0.
+// the process with exit code 1, "help" with code 0. Words without an option name on the command
+// line or in the response file are taken by the positional description (none by default).
 class ZEL_API Application
 {
 public:
     Application(int argc, char** argv, const std::string& applicationName,
-                boost::program_options::options_description options, bool createPluginInstances);
+                boost::program_options::options_description options, bool createPluginInstances,
+                boost::program_options::positional_options_description positional = {});
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
     ~Application();
@@ -49,11 +53,14 @@ private:
                           const boost::program_options::options_description& options);
     void parseResponseFile(const boost::program_options::options_description& options);
     void parseConfigFile(const boost::program_options::options_description& options);
+    void forgetOneRunOptions();
 
     std::string m_applicationDir;
     std::string m_appDataPath;
     std::string m_pluginDir;
     std::string m_mediaPath;
+    boost::program_options::positional_options_description m_positional;
     std::unique_ptr<IKernel> m_kernel;
+    std::unique_ptr<ConfigFile> m_configFile;
     std::unique_ptr<Logger::Util::File> m_logFile;
 };

@@ -21,7 +21,8 @@ class ZEL_API QtApplication : public QMainWindow, public Application
 public:
     QtApplication(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags,
                   const std::string& applicationName,
-                  boost::program_options::options_description options, bool createDefaultModel);
+                  boost::program_options::options_description options, bool createDefaultModel,
+                  boost::program_options::positional_options_description positional = {});
     ~QtApplication() override;
 
     void addQtInteractionDockWidgets(QMenu* menu);
@@ -37,6 +38,12 @@ public:
     void restoreLayout(const QString& stateFile, const QString& geometryFile);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Called before the QApplication exists. Without a display (no DISPLAY, WAYLAND_DISPLAY or
+    // QT_QPA_PLATFORM, no "-platform") Qt aborts while it starts; then it starts off screen, so
+    // that help and option errors still work (over ssh), and constructing the window ends the
+    // process once the options are read: exit code 1 with a record saying why.
+    static void startOffscreenWithoutDisplay(int argc, char** argv);
 
     // The UUID of the default model "default": name-based (SHA-1) in the nil namespace.
     static Uuid defaultModelUuid();

@@ -37,7 +37,8 @@ public:
     // Deletes the remaining mappers without saving their bindings.
     ~InputMapperRegistry();
 
-    // Loads the bindings from the user's file, else the shipped one. A further mapper of the same
+    // Loads the shipped bindings and the user's file over them; an unreadable user file is renamed
+    // to "<file>.unreadable" (WARN) and the shipped bindings hold. A further mapper of the same
     // handler name keeps its user file apart ("<plug-in>_2"). Null when handler is null.
     InputMapper* createInputMapper(IActionHandler* handler, const std::vector<InputAction>& actions,
                                    QObject* watched, const ConfigLocation& location);
@@ -67,9 +68,12 @@ private:
     {
         std::unique_ptr<InputMapper> mapper;
         ConfigLocation location;
+        // An unreadable user file that could not be moved aside is never saved over.
+        bool keepUserFile = false;
     };
 
-    bool saveAll(std::string (*path)(const ConfigLocation&)) const;
+    void loadBindings(Entry& entry);
+    bool saveAll(std::string (*path)(const ConfigLocation&), bool toUser) const;
 
     EventSystem* m_eventSystem;
     std::vector<Entry> m_entries;
