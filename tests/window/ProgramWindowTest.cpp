@@ -13,6 +13,7 @@ const char* const shown = "Main window shown.";
 TEST(ProgramWindowTest, OpensWithoutViewerAndEndsCleanlyOnSignals)
 {
     ScratchInstall install;
+    install.addTestPlugin("good", "GoodPlugins.so");
     const QString temp = install.root() + "/tmp";
     QDir().mkpath(temp);
     const QStringList environment{"QT_QPA_PLATFORM=offscreen", "TMP=" + temp, "TEMP="};
@@ -43,9 +44,26 @@ TEST(ProgramWindowTest, OpensWithoutViewerAndEndsCleanlyOnSignals)
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(name.match(logs[0]).hasMatch()) << logs[0].toStdString();
     EXPECT_TRUE(text.contains(shown));
+    // The file stays open until the plug-ins are gone.
+    EXPECT_TRUE(text.contains("Destroy Alpha...")) << text.toStdString();
     const QRegularExpression record(R"(^(INFO|WARN|ERROR|FATAL) \d\d:\d\d:\d\d \S+\(\d+\) \[\] )");
     for (const QString& line : text.split('\n', Qt::SkipEmptyParts))
         EXPECT_TRUE(record.match(line).hasMatch()) << line.toStdString();
+}
+
+TEST(ProgramWindowTest, WithoutALogFileTheRunSaysSoAndGoesOn)
+{
+    ScratchInstall install;
+    const QStringList environment{"QT_QPA_PLATFORM=offscreen",
+                                  "TMP=" + install.root() + "/no-such-folder", "TEMP="};
+    ProgramRun run(install.program(), {}, install.dataHome(), environment);
+    ASSERT_TRUE(run.waitForLog(shown)) << run.standardError().toStdString();
+    run.sendSignal(SIGTERM);
+    ASSERT_TRUE(run.waitForExit());
+    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_TRUE(run.standardError().contains(QRegularExpression(
+        "WARN .* Cannot create a log file like .*no-such-folder/#ZEL_.*No such file")))
+        << run.standardError().toStdString();
 }
 
 } // namespace

@@ -252,23 +252,12 @@ std::string Application::createLogFile(const std::string& prefix, bool withEarli
 {
     m_logFile.reset();
     const std::string path = logFileName(prefix);
-    const std::string stem = path.substr(0, path.size() - std::string(".log").size());
     std::string error;
-    // A name that is taken (by an earlier run, or by a file or link someone planted) is never
-    // reused: the next one is tried.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate =
-            attempt == 0 ? path : stem + "-" + std::to_string(attempt) + ".log";
-        auto file = std::make_unique<Logger::Util::File>(candidate, nullptr, withEarlierRecords);
-        if (file->isOpen()) {
-            m_logFile = std::move(file);
-            return candidate;
-        }
-        error = file->error();
-        if (file->errorNumber() != EEXIST)
-            break;
+    m_logFile = createNewLogFile(path, withEarlierRecords, error);
+    if (!m_logFile) {
+        ZEL_WARN << "Cannot create a log file like " << path << ": " << error
+                 << "; this run is logged to standard error only\n";
+        return {};
     }
-    ZEL_WARN << "Cannot create a log file like " << path << ": " << error
-             << "; this run is logged to standard error only\n";
-    return {};
+    return m_logFile->path();
 }

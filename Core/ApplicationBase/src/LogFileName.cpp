@@ -1,7 +1,10 @@
 #include "ApplicationBase/LogFileName.h"
 
+#include "Logger/File.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,4 +28,24 @@ std::string logFileName(const std::string& prefix)
     std::snprintf(pid, sizeof pid, "%05lld",
                   static_cast<long long>(QCoreApplication::applicationPid()));
     return temporaryDirectory() + "/#" + prefix + "_" + stamp + "_" + pid + ".log";
+}
+
+std::unique_ptr<Logger::Util::File> createNewLogFile(const std::string& path,
+                                                     bool withEarlierRecords, std::string& error)
+{
+    const std::string suffix = ".log";
+    const bool hasSuffix = path.size() >= suffix.size() &&
+                           path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string stem = hasSuffix ? path.substr(0, path.size() - suffix.size()) : path;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate =
+            attempt == 0 ? path : stem + "-" + std::to_string(attempt) + (hasSuffix ? suffix : "");
+        auto file = std::make_unique<Logger::Util::File>(candidate, nullptr, withEarlierRecords);
+        if (file->isOpen())
+            return file;
+        error = file->error();
+        if (file->errorNumber() != EEXIST)
+            break;
+    }
+    return nullptr;
 }

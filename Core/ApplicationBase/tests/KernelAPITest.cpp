@@ -4,8 +4,11 @@
 #include "ApplicationBase/ModelRegistry.h"
 #include "ApplicationBase/ZELModel.h"
 #include "LogCapture.h"
+#include "Logger/File.h"
+#include "Logger/Log.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -87,6 +90,31 @@ TEST(LogFileNameTest, TemporaryDirectoryFallsBackToTmpNeverTheRoot)
     EXPECT_TRUE(std::regex_match(fallback, name)) << fallback;
     EXPECT_EQ(fromTmpDir.rfind("/var/tmp/#ZEL_", 0), 0u) << fromTmpDir;
     EXPECT_EQ(fromTemp.rfind("/first/#ZEL_", 0), 0u) << fromTemp;
+}
+
+TEST(LogFileNameTest, ATakenNameIsNeverOpenedTheNextFreeOneIs)
+{
+    QTemporaryDir dir;
+    const QString victim = dir.filePath("victim.txt");
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep me\n");
+    file.close();
+    const std::string path = dir.filePath("#ZEL_run.log").toStdString();
+    ASSERT_TRUE(QFile::link(victim, QString::fromStdString(path)));
+    ASSERT_TRUE(QFile::link(victim, dir.filePath("#ZEL_run-1.log")));
+
+    std::string error;
+    std::unique_ptr<Logger::Util::File> log = createNewLogFile(path, false, error);
+    ASSERT_NE(log, nullptr) << error;
+    EXPECT_EQ(log->path(), dir.filePath("#ZEL_run-2.log").toStdString());
+    ZEL_INFO << "a record\n";
+    log.reset();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "keep me\n");
+
+    EXPECT_EQ(createNewLogFile(dir.filePath("missing/x.log").toStdString(), false, error), nullptr);
+    EXPECT_FALSE(error.empty());
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 #include "QtOSGPluginBase/ModelCommands/NodeReparent.h"
 #include "QtOSGPluginBase/ModelCommands/SaveScene.h"
 
+#include <QAction>
 #include <QUndoStack>
 #include <functional>
+#include <osg/Geometry>
 #include <osg/MatrixTransform>
 #include <osg/ShapeDrawable>
 #include <osg/Switch>
@@ -271,6 +273,39 @@ TEST_F(UndoHistoryTest, SelectionAndItsBoxesFollowTheScene)
     m_model->getUndoStack()->undo();
     EXPECT_TRUE(m_model->getSelectedNodes().isEmpty());
     EXPECT_EQ(boxes(), 0u);
+}
+
+TEST_F(UndoHistoryTest, ReplacedScenesBeyondTheBudgetTakeTheOldestStepsWithThem)
+{
+    osg::ref_ptr<osg::Geometry> big = new osg::Geometry;
+    big->setName("Big");
+    big->setVertexArray(new osg::Vec3Array(100000)); // 1.2 MB
+    big->addPrimitiveSet(new osg::DrawArrays(GL_POINTS, 0, 100000));
+    const std::string file = writeFile("big.osgb", big);
+    m_model->setUndoMemoryBudget(2500000);
+    QAction* undo = m_model->getUndoAction();
+
+    ASSERT_TRUE(load(*m_model, file, false));
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(load(*m_model, file, true));
+    EXPECT_EQ(m_model->getUndoStack()->count(), 3);
+    EXPECT_TRUE(undo->toolTip().contains("3 steps, 2.3 MB")) << undo->toolTip().toStdString();
+    EXPECT_FALSE(m_log.contains("oldest steps were dropped"));
+
+    ASSERT_TRUE(load(*m_model, file, true));
+    EXPECT_TRUE(m_log.contains("its 2 oldest steps were dropped"));
+    ASSERT_EQ(m_model->getUndoStack()->count(), 2);
+    EXPECT_EQ(m_model->getUndoStack()->index(), 2);
+    EXPECT_TRUE(undo->toolTip().contains("2 steps, 2.3 MB")) << undo->toolTip().toStdString();
+    const osg::Node* newest = m_model->getScene()->getChild(2);
+    m_model->getUndoStack()->undo();
+    EXPECT_NE(m_model->getScene()->getChild(2), newest);
+    m_model->getUndoStack()->undo();
+    EXPECT_EQ(childNames(m_model->getScene()), (Names{"BEACONS", "CAMERAS", "Big"}));
+    EXPECT_FALSE(m_model->getUndoStack()->canUndo());
+    m_model->getUndoStack()->redo();
+    m_model->getUndoStack()->redo();
+    EXPECT_EQ(m_model->getScene()->getChild(2), newest);
 }
 
 TEST_F(UndoHistoryTest, FailedLoadsAndSavesLeaveTheHistoryAndSayWhy)
