@@ -3,9 +3,12 @@
 #include "PipeInputBuffer.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstring>
 #include <osg/Image>
 #include <osgDB/DataTypes>
+#include <osgDB/ObjectWrapper>
+#include <osgDB/Registry>
 #include <type_traits>
 
 namespace {
@@ -17,6 +20,14 @@ constexpr std::int64_t maximumImagePixels = std::int64_t(1) << 26;
 constexpr std::size_t imageHeaderIntegers = 10;
 
 thread_local HelperStreamIterator* activeIterator = nullptr;
+
+std::string printable(const std::string& text)
+{
+    std::string result;
+    for (const char c : text.substr(0, 80))
+        result += (c >= 0x20 && c < 0x7f) ? c : '?';
+    return result;
+}
 
 } // namespace
 
@@ -42,6 +53,23 @@ void HelperStreamIterator::checkNextCount()
     std::memcpy(&count, m_buffer.ahead(), sizeof count);
     if (!m_buffer.ensureAhead(sizeof count + std::size_t(count))) {
         fail("it announces " + std::to_string(count) + " elements but ends before them");
+        throw StreamAbandoned(m_failure);
+    }
+}
+
+void HelperStreamIterator::checkNextEnumeration(const std::map<int, std::string>& values,
+                                                const std::string& name)
+{
+    if (!m_failure.empty())
+        throw StreamAbandoned(m_failure);
+    std::int32_t value = 0;
+    if (!m_buffer.ensureAhead(sizeof value)) {
+        fail(endReason());
+        throw StreamAbandoned(m_failure);
+    }
+    std::memcpy(&value, m_buffer.ahead(), sizeof value);
+    if (values.count(value) == 0) {
+        fail(name + " has the unknown value " + std::to_string(value));
         throw StreamAbandoned(m_failure);
     }
 }
@@ -186,6 +214,7 @@ void HelperStreamIterator::readString(std::string& s)
     std::int32_t size = 0;
     readValue(size);
     s.clear();
+    m_stringJustRead = true;
     if (size < 0) {
         fail("a string has a negative length");
         throw StreamAbandoned(m_failure);
@@ -199,6 +228,7 @@ void HelperStreamIterator::readString(std::string& s)
     }
     s.resize(static_cast<std::size_t>(size));
     take(&s[0], s.size());
+    m_lastString = s;
 }
 
 void HelperStreamIterator::readGLenum(osgDB::ObjectGLenum& value)
@@ -231,6 +261,15 @@ void HelperStreamIterator::readMark(osgDB::ObjectMark& mark)
     m_afterImageData = false;
     m_objectIdNext = false;
     m_afterOpeningMark = mark._name == "{";
+    const std::string className = std::move(m_lastString);
+    const bool named = std::exchange(m_stringJustRead, false);
+    m_lastString.clear();
+    if (m_afterOpeningMark && named &&
+        osgDB::Registry::instance()->getObjectWrapperManager()->getWrapperMap().count(className) ==
+            0) {
+        fail("it holds an object of the unknown class " + printable(className));
+        throw StreamAbandoned(m_failure);
+    }
     // Every element takes at least one byte: a count the rest of the stream cannot hold is a lie
     // that would make osgDB allocate for it right after this mark, whatever it is told; only an
     // exception stops it there.

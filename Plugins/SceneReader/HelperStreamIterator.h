@@ -15,6 +15,7 @@ class PipeInputBuffer;
 // - a count followed by its elements ("size {") must be matched by as many bytes received
 //   before osgDB allocates for them (else StreamAbandoned is thrown), and so must a string's
 //   length;
+// - an object must be of a class osgDB knows (else osgDB warns and reads on out of step);
 // - an object may not refer (by its id) to an object still being read around it: such a
 //   reference cycle would never be freed, or make a group its own child;
 // - an image's data must hold what its size needs, and its mipmap list must fit the stream;
@@ -39,6 +40,8 @@ public:
     // Checks that the count that comes next (a container's length, read by osgDB right before
     // it reserves room for the elements) is matched by as many bytes received; throws if not.
     void checkNextCount();
+    // Checks that the number that comes next is one of an enumeration's values; throws if not.
+    void checkNextEnumeration(const std::map<int, std::string>& values, const std::string& name);
     // The iterator parsing on this thread, if any.
     static HelperStreamIterator* active();
     static void setActive(HelperStreamIterator* iterator);
@@ -79,6 +82,8 @@ private:
         m_afterImageData = false;
         m_afterOpeningMark = false;
         m_objectIdNext = false;
+        m_lastString.clear();
+        m_stringJustRead = false;
         take(reinterpret_cast<char*>(&value), sizeof value);
     }
     // Throws on a failure unless deferred, then the next read throws.
@@ -106,4 +111,7 @@ private:
     bool m_afterOpeningMark = false;
     bool m_objectIdNext = false;
     std::vector<std::uint32_t> m_openObjects;
+    // The string just read: before a "{" it names the class of the object that follows.
+    std::string m_lastString;
+    bool m_stringJustRead = false;
 };

@@ -1,6 +1,6 @@
 #include "HelperStreamParser.h"
 
-#include "CountCheckedSerializer.h"
+#include "CheckedSerializer.h"
 #include "HelperStreamIterator.h"
 #include "PrimitiveSetListSerializer.h"
 #include "QtOSGPluginBase/OsgPluginGate.h"
@@ -151,7 +151,7 @@ osg::ref_ptr<osg::Node> HelperStreamParser::parse(PipeInputBuffer& buffer, std::
     // Reads osgDB makes without the stream's options (a text's font) are refused too.
     const OsgFileReadBlock noReads;
     PrimitiveSetListSerializer::install();
-    CountCheckedSerializer::installEverywhere();
+    CheckedSerializer::installEverywhere();
     osg::ref_ptr<osg::Object> object;
     HelperStreamIterator::setActive(iterator.get());
     try {

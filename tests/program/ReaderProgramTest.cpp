@@ -128,11 +128,17 @@ TEST_F(ReaderProgramTest, TheHelperIsConfinedAndDiesWithTheProgram)
     std::unique_ptr<ProgramRun> run;
     const int helper = startSlowLoad(run);
     ASSERT_NE(helper, 0);
-    QFile status(QString("/proc/%1/status").arg(helper));
-    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
-    const QString text = QString::fromLatin1(status.readAll());
+    // The helper confines itself first thing; the delay for the test comes after.
+    QString text;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            QFile status(QString("/proc/%1/status").arg(helper));
+            text = status.open(QIODevice::ReadOnly) ? QString::fromLatin1(status.readAll()) : "";
+            return text.contains("Seccomp:\t2");
+        },
+        10000))
+        << text.toStdString();
     EXPECT_TRUE(text.contains("NoNewPrivs:\t1")) << text.toStdString();
-    EXPECT_TRUE(text.contains("Seccomp:\t2")) << text.toStdString();
     QFile limits(QString("/proc/%1/limits").arg(helper));
     ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromLatin1(limits.readAll()).split('\n');

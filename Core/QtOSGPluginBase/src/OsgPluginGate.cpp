@@ -85,8 +85,11 @@ private:
     void refuse(const std::string& name)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        std::string shown;
+        for (const char c : name.substr(0, 120))
+            shown += (c >= 0x20 && c < 0x7f) ? c : '?';
         if (m_refused.insert(name).second)
-            ZEL_WARN << "osgDB plug-in library " << name
+            ZEL_WARN << "osgDB plug-in library " << shown
                      << " refused: not one of the formats Zelvista reads and writes\n";
     }
 

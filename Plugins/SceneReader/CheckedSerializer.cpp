@@ -1,4 +1,4 @@
-#include "CountCheckedSerializer.h"
+#include "CheckedSerializer.h"
 
 #include "HelperStreamIterator.h"
 
@@ -22,49 +22,53 @@ bool readsCountFirst(osgDB::BaseSerializer::Type type)
 
 } // namespace
 
-CountCheckedSerializer::CountCheckedSerializer(osgDB::BaseSerializer* wrapped)
-    : BaseSerializer(wrapped->getUsage()), m_wrapped(wrapped)
+CheckedSerializer::CheckedSerializer(osgDB::BaseSerializer* wrapped, Check check)
+    : BaseSerializer(wrapped->getUsage()), m_wrapped(wrapped), m_check(check)
 {
     // The versions are protected, but reachable through the members' addresses from here.
     for (int osgDB::BaseSerializer::*version :
-         {&CountCheckedSerializer::_firstVersion, &CountCheckedSerializer::_lastVersion})
+         {&CheckedSerializer::_firstVersion, &CheckedSerializer::_lastVersion})
         this->*version = (*wrapped).*version;
 }
 
-bool CountCheckedSerializer::set(osg::Object& object, void* value)
+bool CheckedSerializer::set(osg::Object& object, void* value)
 {
     return m_wrapped->set(object, value);
 }
 
-bool CountCheckedSerializer::get(const osg::Object& object, void* value)
+bool CheckedSerializer::get(const osg::Object& object, void* value)
 {
     return m_wrapped->get(object, value);
 }
 
-bool CountCheckedSerializer::read(osgDB::InputStream& is, osg::Object& object)
+bool CheckedSerializer::read(osgDB::InputStream& is, osg::Object& object)
 {
     HelperStreamIterator* iterator = HelperStreamIterator::active();
-    if (iterator && is.isBinary())
-        iterator->checkNextCount();
+    if (iterator && is.isBinary()) {
+        if (m_check == Check::Count)
+            iterator->checkNextCount();
+        else if (osgDB::IntLookup* lookup = m_wrapped->getIntLookup())
+            iterator->checkNextEnumeration(lookup->getValueToString(), getName());
+    }
     return m_wrapped->read(is, object);
 }
 
-bool CountCheckedSerializer::write(osgDB::OutputStream& os, const osg::Object& object)
+bool CheckedSerializer::write(osgDB::OutputStream& os, const osg::Object& object)
 {
     return m_wrapped->write(os, object);
 }
 
-const std::string& CountCheckedSerializer::getName() const
+const std::string& CheckedSerializer::getName() const
 {
     return m_wrapped->getName();
 }
 
-osgDB::IntLookup* CountCheckedSerializer::getIntLookup()
+osgDB::IntLookup* CheckedSerializer::getIntLookup()
 {
     return m_wrapped->getIntLookup();
 }
 
-void CountCheckedSerializer::installEverywhere()
+void CheckedSerializer::installEverywhere()
 {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -75,10 +79,15 @@ void CountCheckedSerializer::installEverywhere()
         for (auto& [name, wrapper] : registry->getObjectWrapperManager()->getWrapperMap()) {
             auto& serializers = wrapper->getSerializerList();
             const auto& types = wrapper->getTypeList();
-            for (std::size_t i = 0; i < serializers.size() && i < types.size(); ++i)
-                if (readsCountFirst(types[i]) &&
-                    !dynamic_cast<CountCheckedSerializer*>(serializers[i].get()))
-                    serializers[i] = new CountCheckedSerializer(serializers[i].get());
+            for (std::size_t i = 0; i < serializers.size() && i < types.size(); ++i) {
+                if (dynamic_cast<CheckedSerializer*>(serializers[i].get()))
+                    continue;
+                if (readsCountFirst(types[i]))
+                    serializers[i] = new CheckedSerializer(serializers[i].get(), Check::Count);
+                else if (types[i] == osgDB::BaseSerializer::RW_ENUM)
+                    serializers[i] =
+                        new CheckedSerializer(serializers[i].get(), Check::Enumeration);
+            }
         }
     });
 }
