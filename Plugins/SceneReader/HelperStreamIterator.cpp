@@ -141,8 +141,12 @@ template <class T> void HelperStreamIterator::readInteger(T& value)
 {
     const bool mipmapCount = m_afterImageData && std::is_unsigned<T>::value;
     const bool objectId = m_objectIdNext && std::is_unsigned<T>::value;
+    const bool imageId = m_imageIdNext && std::is_unsigned<T>::value;
+    const std::string idClass = std::move(m_idClass);
     std::vector<std::int64_t> signedRun = std::move(m_signedRun);
     readValue(value);
+    if (objectId || imageId)
+        checkIdClass(static_cast<std::uint32_t>(value), idClass);
     if (objectId)
         openObject(static_cast<std::uint32_t>(value));
     m_pendingCount = value > 0 ? static_cast<std::uint64_t>(value) : 0;
@@ -167,6 +171,18 @@ template <class T> void HelperStreamIterator::readInteger(T& value)
     if (mipmapCount &&
         !m_buffer.ensureAhead(static_cast<std::size_t>(value) * sizeof(std::uint32_t))) {
         fail("an image announces " + std::to_string(value) + " mipmap levels but the stream ends");
+        throw StreamAbandoned(m_failure);
+    }
+}
+
+// osgDB hands out an object read before by its id, as whatever the reader expects there (an
+// image with a static_cast): the id must name the class it named the first time.
+void HelperStreamIterator::checkIdClass(std::uint32_t id, const std::string& className)
+{
+    const auto known = m_idClasses.emplace(id, className);
+    if (!known.second && known.first->second != className) {
+        fail("it calls the object with id " + std::to_string(id) + " a " + printable(className) +
+             " after a " + printable(known.first->second));
         throw StreamAbandoned(m_failure);
     }
 }
@@ -245,6 +261,10 @@ void HelperStreamIterator::readProperty(osgDB::ObjectProperty& property)
     if (!m_failure.empty())
         throw StreamAbandoned(m_failure);
     m_objectIdNext = m_afterOpeningMark && property._name == "UniqueID";
+    // An image is read as its class name (a string), then its id without a "{" between.
+    m_imageIdNext = !m_afterOpeningMark && m_stringJustRead && property._name == "UniqueID";
+    if (m_imageIdNext)
+        m_idClass = m_lastString;
     m_afterOpeningMark = false;
     std::int32_t value = 0;
     if (property._mapProperty)
@@ -266,6 +286,8 @@ void HelperStreamIterator::readMark(osgDB::ObjectMark& mark)
     const std::string className = std::move(m_lastString);
     const bool named = std::exchange(m_stringJustRead, false);
     m_lastString.clear();
+    m_imageIdNext = false;
+    m_idClass = m_afterOpeningMark && named ? className : std::string();
     if (m_afterOpeningMark && named &&
         osgDB::Registry::instance()->getObjectWrapperManager()->getWrapperMap().count(className) ==
             0) {

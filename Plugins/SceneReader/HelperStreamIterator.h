@@ -16,6 +16,7 @@ class PipeInputBuffer;
 //   before osgDB allocates for them (else StreamAbandoned is thrown), and so must a string's
 //   length;
 // - an object must be of a class osgDB knows (else osgDB warns and reads on out of step);
+// - an id must name the same class every time (osgDB casts what an id gives without a check);
 // - an object may not refer (by its id) to an object still being read around it: such a
 //   reference cycle would never be freed, or make a group its own child;
 // - an image's data must hold what its size needs, and its mipmap list must fit the stream;
@@ -82,6 +83,7 @@ private:
         m_afterImageData = false;
         m_afterOpeningMark = false;
         m_objectIdNext = false;
+        m_imageIdNext = false;
         m_lastString.clear();
         m_stringJustRead = false;
         take(reinterpret_cast<char*>(&value), sizeof value);
@@ -90,6 +92,7 @@ private:
     bool take(char* data, std::size_t size, bool deferFailure = false);
     template <class T> void readInteger(T& value);
     void openObject(std::uint32_t id);
+    void checkIdClass(std::uint32_t id, const std::string& className);
     void checkImageData(const std::vector<std::int64_t>& header, const char* data,
                         unsigned int size);
     std::string endReason() const;
@@ -111,6 +114,10 @@ private:
     bool m_afterOpeningMark = false;
     bool m_objectIdNext = false;
     std::vector<std::uint32_t> m_openObjects;
+    bool m_imageIdNext = false;
+    // The class the next id belongs to, and the class each id was read with first.
+    std::string m_idClass;
+    std::map<std::uint32_t, std::string> m_idClasses;
     // The string just read: before a "{" it names the class of the object that follows.
     std::string m_lastString;
     bool m_stringJustRead = false;
