@@ -333,8 +333,11 @@ void HelperStreamIterator::checkImageData(const std::vector<std::int64_t>& heade
     const auto packing = static_cast<int>(header[7]);
     const std::string dimensions =
         std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
-    if (width < 0 || height < 0 || depth < 0 || packing < 1 || packing > 8 ||
-        width * height * depth > maximumImagePixels ||
+    // Each factor is checked before the next multiplication, so that nothing overflows.
+    const bool sized = width >= 0 && height >= 0 && depth >= 0 && width <= maximumImagePixels &&
+                       height <= maximumImagePixels && width * height <= maximumImagePixels &&
+                       width * height * depth <= maximumImagePixels;
+    if (!sized || packing < 1 || packing > 8 ||
         osg::Image::computePixelSizeInBits(pixelFormat, dataType) == 0) {
         fail("an image of " + dimensions + " pixels is not one Zelvista takes");
         return;

@@ -192,10 +192,16 @@ TEST_F(ReaderProgramTest, AClosedStandardErrorDoesNotKillTheProgram)
     posix_spawn_file_actions_addclose(&actions, pipe[0]);
     const std::string program = m_install.program().toStdString();
     const std::string data = "XDG_DATA_HOME=" + m_install.dataHome().toStdString();
-    std::vector<std::string> environment{data, "QT_QPA_PLATFORM=offscreen"};
+    const std::string temp = "TMP=" + m_install.root().toStdString();
+    std::vector<std::string> environment{data, temp, "QT_QPA_PLATFORM=offscreen"};
+    auto replaced = [](const std::string& entry) {
+        for (const char* name : {"XDG_DATA_HOME=", "QT_QPA_PLATFORM=", "TMP=", "TEMP="})
+            if (entry.rfind(name, 0) == 0)
+                return true;
+        return false;
+    };
     for (char** entry = environ; *entry; ++entry)
-        if (std::string(*entry).rfind("XDG_DATA_HOME=", 0) != 0 &&
-            std::string(*entry).rfind("QT_QPA_PLATFORM=", 0) != 0)
+        if (!replaced(*entry))
             environment.push_back(*entry);
     std::vector<char*> envp;
     for (std::string& entry : environment)
@@ -209,8 +215,17 @@ TEST_F(ReaderProgramTest, AClosedStandardErrorDoesNotKillTheProgram)
     char byte = 0;
     ASSERT_EQ(::read(pipe[0], &byte, 1), 1);
     ::close(pipe[0]);
-    // Long enough for the program to write many more records into the closed pipe.
-    QThread::msleep(1500);
+    // Started, the program has written many more records into the closed pipe (and its log).
+    EXPECT_TRUE(waitFor(
+        [&] {
+            for (const QString& name : QDir(m_install.root()).entryList({"#ZEL_*.log"})) {
+                QFile log(m_install.root() + "/" + name);
+                if (log.open(QIODevice::ReadOnly) && log.readAll().contains("Main window shown."))
+                    return true;
+            }
+            return false;
+        },
+        30000));
     ::kill(pid, SIGTERM);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
