@@ -13,6 +13,7 @@ packages=(
   libboost-program-options-dev libboost-filesystem-dev libboost-serialization-dev
   libboost-system-dev libboost-dev
   googletest libgtest-dev libgmock-dev
+  libseccomp-dev
   xvfb xauth libgl1-mesa-dri
 )
 

@@ -10,5 +10,6 @@ enum class HelperExitCode : int
     FileNotFound = 67,
     NoNode = 68,
     StreamFailed = 69,
-    UnsafeScene = 70
+    UnsafeScene = 70,
+    Sandbox = 71
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
@@ -9,11 +10,15 @@ namespace {
 
 constexpr std::size_t bufferSize = 1 << 18;
 constexpr std::size_t messageLimit = 16 * 1024;
+// How long one wait lasts before the deadline and the cancel check are looked at again.
+constexpr long long pollSliceMs = 50;
 
 } // namespace
 
-PipeInputBuffer::PipeInputBuffer(int dataFd, int messageFd, Clock::time_point deadline)
-    : m_dataFd(dataFd), m_messageFd(messageFd), m_deadline(deadline), m_buffer(bufferSize)
+PipeInputBuffer::PipeInputBuffer(int dataFd, int messageFd, Clock::time_point deadline,
+                                 CancelCheck cancelled)
+    : m_dataFd(dataFd), m_messageFd(messageFd), m_deadline(deadline), m_cancelled(cancelled),
+      m_buffer(bufferSize)
 {
     setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
 }
@@ -35,39 +40,75 @@ PipeInputBuffer::int_type PipeInputBuffer::underflow()
 {
     if (gptr() < egptr())
         return traits_type::to_int_type(*gptr());
-    return fillBuffer() ? traits_type::to_int_type(*gptr()) : traits_type::eof();
+    m_consumedBefore += egptr() - eback();
+    // A buffer grown for a long look ahead goes back to its usual size once consumed.
+    if (m_buffer.size() > 4 * bufferSize) {
+        m_buffer.assign(bufferSize, '\0');
+        m_buffer.shrink_to_fit();
+    }
+    setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
+    return readMore() ? traits_type::to_int_type(*gptr()) : traits_type::eof();
 }
 
-bool PipeInputBuffer::fillBuffer()
+bool PipeInputBuffer::ensureAhead(std::size_t count)
 {
-    m_consumedBefore += egptr() - eback();
-    setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
-    while (m_dataFd >= 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
-        if (left.count() <= 0) {
-            m_timedOut = true;
+    while (static_cast<std::size_t>(egptr() - gptr()) < count) {
+        if (m_dataFd < 0)
             return false;
-        }
-        pollfd fds[2] = {{m_dataFd, POLLIN, 0}, {m_messageFd, POLLIN, 0}};
-        const int ready = ::poll(fds, m_messageFd >= 0 ? 2 : 1,
-                                 static_cast<int>(std::min<long long>(left.count(), 60000)));
-        if (ready < 0 && errno != EINTR)
-            break;
-        if (ready <= 0)
-            continue;
-        if (m_messageFd >= 0 && fds[1].revents != 0)
-            readMessages();
-        if (fds[0].revents == 0)
-            continue;
-        const ssize_t count = ::read(m_dataFd, m_buffer.data(), m_buffer.size());
+        const std::size_t ahead = static_cast<std::size_t>(egptr() - gptr());
+        m_consumedBefore += gptr() - eback();
+        std::memmove(m_buffer.data(), gptr(), ahead);
+        if (ahead == m_buffer.size())
+            m_buffer.resize(std::min(std::max(count, bufferSize), 2 * m_buffer.size()));
+        setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + ahead);
+        if (!readMore())
+            return false;
+    }
+    return true;
+}
+
+bool PipeInputBuffer::wait(bool forData)
+{
+    if (m_cancelled && m_cancelled()) {
+        m_end = End::Cancelled;
+        return false;
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now()).count();
+    if (left <= 0) {
+        m_end = End::TimedOut;
+        return false;
+    }
+    pollfd fds[2] = {{forData ? m_dataFd : -1, POLLIN, 0}, {m_messageFd, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left, pollSliceMs)));
+    if (ready < 0 && errno != EINTR) {
+        m_end = End::Failed;
+        return false;
+    }
+    if (ready > 0 && fds[1].revents != 0)
+        readMessages();
+    return true;
+}
+
+bool PipeInputBuffer::readMore()
+{
+    char* const end = m_buffer.data() + m_buffer.size();
+    while (m_dataFd >= 0 && m_end == End::Open) {
+        const ssize_t count = ::read(m_dataFd, egptr(), static_cast<std::size_t>(end - egptr()));
         if (count > 0) {
-            setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + count);
+            setg(eback(), gptr(), egptr() + count);
             return true;
         }
-        if (count < 0 && (errno == EINTR || errno == EAGAIN))
+        if (count == 0) {
+            m_end = End::Complete;
+            break;
+        }
+        if (errno == EAGAIN || errno == EINTR) {
+            if (!wait(true))
+                break;
             continue;
-        break;
+        }
+        m_end = End::Failed;
     }
     closeFd(m_dataFd);
     return false;
@@ -90,24 +131,24 @@ void PipeInputBuffer::readMessages()
 
 void PipeInputBuffer::drain()
 {
-    while (m_dataFd >= 0 && !m_timedOut)
-        fillBuffer();
-    setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
-    while (m_messageFd >= 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
-        if (left.count() <= 0) {
-            m_timedOut = true;
-            break;
-        }
-        pollfd fd{m_messageFd, POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(std::min<long long>(left.count(), 60000))) > 0)
-            readMessages();
+    while (m_dataFd >= 0 && m_end == End::Open) {
+        setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
+        readMore();
     }
+    setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
+    while (m_messageFd >= 0 && (m_end == End::Open || m_end == End::Complete))
+        if (!wait(false))
+            break;
     closeFd(m_dataFd);
     closeFd(m_messageFd);
     if (m_messages.size() > messageLimit)
         m_messages.erase(0, m_messages.size() - messageLimit);
+}
+
+void PipeInputBuffer::abandon()
+{
+    closeFd(m_dataFd);
+    setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
 }
 
 PipeInputBuffer::pos_type PipeInputBuffer::position() const
@@ -118,7 +159,7 @@ PipeInputBuffer::pos_type PipeInputBuffer::position() const
 PipeInputBuffer::pos_type PipeInputBuffer::skipTo(pos_type target)
 {
     while (position() < target) {
-        if (gptr() == egptr() && !fillBuffer())
+        if (gptr() == egptr() && traits_type::eq_int_type(underflow(), traits_type::eof()))
             return pos_type(off_type(-1));
         const off_type step =
             std::min<off_type>(target - position(), static_cast<off_type>(egptr() - gptr()));

@@ -1,16 +1,15 @@
 #include "ReaderHelperProcess.h"
 
+#include "ExternalReferences.h"
 #include "HelperExitCode.h"
+#include "HelperStreamParser.h"
 #include "Logger/Log.h"
 #include "PipeInputBuffer.h"
-#include "SceneGraphCheck.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <istream>
-#include <osgDB/Registry>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -24,6 +23,7 @@ extern char** environ;
 namespace {
 
 using Clock = PipeInputBuffer::Clock;
+using Outcome = ReaderHelperProcess::Outcome;
 
 struct Child
 {
@@ -32,9 +32,10 @@ struct Child
     int messageFd = -1;
 };
 
-struct Outcome
+struct Exit
 {
     bool timedOut = false;
+    bool cancelled = false;
     bool exited = false;
     int exitCode = 0;
     int signal = 0;
@@ -47,9 +48,9 @@ void closePair(int fds[2])
             ::close(fds[i]);
 }
 
-// Starts the helper with its standard output and error on two pipes; errno text on failure.
-Child spawnHelper(const std::string& helper, const std::string& path, const std::string& options,
-                  std::string& error)
+// Starts the helper with its standard output and error on two pipes, whose read ends do not
+// block; errno text on failure.
+Child spawnHelper(const std::vector<std::string>& command, std::string& error)
 {
     Child child;
     int data[2] = {-1, -1};
@@ -62,19 +63,22 @@ Child spawnHelper(const std::string& helper, const std::string& path, const std:
     }
     // A larger pipe lets the helper run further ahead of the parser.
     ::fcntl(data[0], F_SETPIPE_SZ, 1 << 20);
+    ::fcntl(data[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(messages[0], F_SETFL, O_NONBLOCK);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, data[1], 1);
     posix_spawn_file_actions_adddup2(&actions, messages[1], 2);
-    std::vector<std::string> arguments{helper, path, options};
+    std::vector<std::string> arguments = command;
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int result = ::posix_spawn(&pid, helper.c_str(), &actions, nullptr, argv.data(), environ);
+    const int result =
+        ::posix_spawn(&pid, arguments.front().c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(data[1]);
     ::close(messages[1]);
@@ -90,34 +94,39 @@ Child spawnHelper(const std::string& helper, const std::string& path, const std:
     return child;
 }
 
-// Reaps the helper; one still running at the deadline (or after a time-out) is killed first.
-Outcome reap(pid_t pid, Clock::time_point deadline, bool timedOut)
+// Reaps the helper; one still running at the deadline, on cancellation or when stopped is
+// given is killed first.
+Exit reap(pid_t pid, Clock::time_point deadline, PipeInputBuffer::CancelCheck cancelled,
+          PipeInputBuffer::End end)
 {
-    Outcome outcome;
-    outcome.timedOut = timedOut;
+    Exit exit;
+    exit.timedOut = end == PipeInputBuffer::End::TimedOut;
+    exit.cancelled = end == PipeInputBuffer::End::Cancelled;
     int status = 0;
     pid_t done = 0;
-    while (!outcome.timedOut) {
+    while (!exit.timedOut && !exit.cancelled) {
         done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))
             break;
-        if (Clock::now() >= deadline)
-            outcome.timedOut = true;
+        if (cancelled && cancelled())
+            exit.cancelled = true;
+        else if (Clock::now() >= deadline)
+            exit.timedOut = true;
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (outcome.timedOut) {
+    if (exit.timedOut || exit.cancelled) {
         ::kill(pid, SIGKILL);
         while ((done = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
         }
     }
     if (done == pid && WIFEXITED(status)) {
-        outcome.exited = true;
-        outcome.exitCode = WEXITSTATUS(status);
+        exit.exited = true;
+        exit.exitCode = WEXITSTATUS(status);
     } else if (done == pid && WIFSIGNALED(status)) {
-        outcome.signal = WTERMSIG(status);
+        exit.signal = WTERMSIG(status);
     }
-    return outcome;
+    return exit;
 }
 
 std::string signalName(int signal)
@@ -126,35 +135,78 @@ std::string signalName(int signal)
     return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signal);
 }
 
+const char* const warningPrefix = "warning: ";
+
+std::string printable(const std::string& line)
+{
+    constexpr std::size_t lineLimit = 200;
+    std::string text;
+    for (const char c : line.substr(0, lineLimit))
+        text += (c >= 0x20 && c < 0x7f) ? c : ' ';
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+// The helper's own warnings: what it left out of the scene.
+std::vector<std::string> helperWarnings(const std::string& text)
+{
+    constexpr std::size_t warningLimit = 20;
+    std::vector<std::string> warnings;
+    std::size_t more = 0;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(begin, end - begin);
+        if (line.rfind(warningPrefix, 0) == 0) {
+            if (warnings.size() < warningLimit)
+                warnings.push_back(printable(line.substr(std::strlen(warningPrefix))));
+            else
+                ++more;
+        }
+        begin = end + 1;
+    }
+    if (more > 0)
+        warnings.push_back("and " + std::to_string(more) + " more left out");
+    return warnings;
+}
+
 // The helper's standard error cut to what explains the failure: osgDB's own reason when the
 // helper got one, otherwise the last lines (readers print long runs of repeated warnings).
 std::string summarise(const std::string& text)
 {
-    constexpr std::size_t lineLimit = 200;
     std::vector<std::string> lines;
-    std::string line;
-    auto keep = [&] {
-        const auto first = line.find_first_not_of(' ');
-        if (first != std::string::npos) {
-            line = line.substr(first, lineLimit);
-            if (lines.empty() || lines.back() != line)
-                lines.push_back(line);
-        }
-        line.clear();
-    };
-    for (const char c : text) {
-        if (c == '\n')
-            keep();
-        else
-            line += (c >= 0x20 && c < 0x7f) ? c : ' ';
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string raw = text.substr(begin, end - begin);
+        const std::string line = printable(raw);
+        if (!line.empty() && raw.rfind(warningPrefix, 0) != 0 &&
+            (lines.empty() || lines.back() != line))
+            lines.push_back(line);
+        begin = end + 1;
     }
-    keep();
     if (lines.empty())
         return "no message";
     const std::string& last = lines.back();
     if (last.rfind("osgDB: ", 0) == 0 && last != "osgDB: no reason given")
         return last;
     return lines.size() == 1 ? last : lines[lines.size() - 2] + " | " + last;
+}
+
+Outcome::Kind exitKind(int code)
+{
+    switch (static_cast<HelperExitCode>(code)) {
+    case HelperExitCode::NotHandled:
+        return Outcome::NotHandled;
+    case HelperExitCode::FileNotFound:
+        return Outcome::NotFound;
+    default:
+        return Outcome::Failed;
+    }
 }
 
 std::string describeExit(int code)
@@ -172,6 +224,8 @@ std::string describeExit(int code)
         return "the reader helper could not send the scene";
     case HelperExitCode::UnsafeScene:
         return "osgDB read a scene that cannot be used";
+    case HelperExitCode::Sandbox:
+        return "the reader helper could not confine itself";
     case HelperExitCode::Usage:
         return "the reader helper was called wrongly";
     default:
@@ -179,25 +233,10 @@ std::string describeExit(int code)
     }
 }
 
-// Parses the helper's .osgb stream as it arrives.
-osg::ref_ptr<osg::Node> parseStream(PipeInputBuffer& buffer, std::string& error)
+osg::ref_ptr<osg::Node> fail(Outcome& outcome, Outcome::Kind kind, std::string reason)
 {
-    osgDB::ReaderWriter* osgb = osgDB::Registry::instance()->getReaderWriterForExtension("osgb");
-    if (!osgb) {
-        error = "osgDB has no .osgb reader";
-        return nullptr;
-    }
-    std::istream stream(&buffer);
-    try {
-        osgDB::ReaderWriter::ReadResult result = osgb->readNode(stream);
-        if (result.validNode())
-            return result.getNode();
-        error = result.message().empty() ? "the stream holds no scene" : result.message();
-    } catch (const std::exception& exception) {
-        error = exception.what();
-    } catch (...) {
-        error = "unknown exception";
-    }
+    outcome.kind = kind;
+    outcome.reason = std::move(reason);
     return nullptr;
 }
 
@@ -207,63 +246,68 @@ ReaderHelperProcess::ReaderHelperProcess(std::string helperPath)
     : ReaderHelperProcess(std::move(helperPath), TimeLimit{})
 {}
 
-ReaderHelperProcess::ReaderHelperProcess(std::string helperPath, TimeLimit limit)
-    : m_helperPath(std::move(helperPath)), m_limit(limit)
+ReaderHelperProcess::ReaderHelperProcess(std::string helperPath, TimeLimit limit,
+                                         PipeInputBuffer::CancelCheck cancelled)
+    : m_helperPath(std::move(helperPath)), m_limit(limit), m_cancelled(cancelled)
 {}
 
 osg::ref_ptr<osg::Node> ReaderHelperProcess::read(const std::string& path,
-                                                  const std::string& options) const
+                                                  const std::string& options,
+                                                  Outcome& outcome) const
 {
-    if (::access(m_helperPath.c_str(), X_OK) != 0) {
-        ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": the reader helper "
-                  << m_helperPath << " is missing or not executable\n";
-        return nullptr;
-    }
+    outcome = Outcome();
+    if (m_cancelled && m_cancelled())
+        return fail(outcome, Outcome::Cancelled, "the read was cancelled");
+    if (::access(m_helperPath.c_str(), X_OK) != 0)
+        return fail(outcome, Outcome::Failed,
+                    "the reader helper " + m_helperPath + " is missing or not executable");
     struct stat info
     {};
     const long long megabytes = ::stat(path.c_str(), &info) == 0 ? (info.st_size >> 20) + 1 : 1;
     const auto timeLimit = m_limit.base + m_limit.perMegabyte * megabytes;
     const Clock::time_point deadline = Clock::now() + timeLimit;
+    const auto cpuSeconds = std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count() + 1;
 
     std::string error;
-    Child child = spawnHelper(m_helperPath, path, options, error);
-    if (child.pid < 0) {
-        ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": starting the reader helper "
-                  << m_helperPath << " failed: " << error << "\n";
-        return nullptr;
-    }
+    Child child = spawnHelper({m_helperPath, "--parent", std::to_string(::getpid()),
+                               "--cpu-seconds", std::to_string(cpuSeconds), path, options},
+                              error);
+    if (child.pid < 0)
+        return fail(outcome, Outcome::Failed,
+                    "starting the reader helper " + m_helperPath + " failed: " + error);
 
-    PipeInputBuffer buffer(child.dataFd, child.messageFd, deadline);
+    PipeInputBuffer buffer(child.dataFd, child.messageFd, deadline, m_cancelled);
     std::string streamError;
-    osg::ref_ptr<osg::Node> node = parseStream(buffer, streamError);
+    std::vector<const osg::Node*> nodes;
+    osg::ref_ptr<osg::Node> node = HelperStreamParser::parse(buffer, streamError, nodes);
+    // A broken stream is not read on: the helper gets EPIPE at its next write.
+    if (!node)
+        buffer.abandon();
     buffer.drain();
-    const Outcome outcome = reap(child.pid, deadline, buffer.timedOut());
+    const Exit exit = reap(child.pid, deadline, m_cancelled, buffer.end());
     const std::string messages = summarise(buffer.messages());
 
-    if (outcome.timedOut) {
-        ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": the reader helper took longer "
-                  << "than " << std::chrono::duration<double>(timeLimit).count()
-                  << " s and was killed (time-out)\n";
-        return nullptr;
+    if (exit.cancelled)
+        return fail(outcome, Outcome::Cancelled, "the read was cancelled");
+    if (exit.timedOut)
+        return fail(outcome, Outcome::TimedOut,
+                    "the reader helper took longer than " +
+                        std::to_string(std::chrono::duration<double>(timeLimit).count()) +
+                        " s and was killed (time-out)");
+    if (exit.signal != 0)
+        return fail(outcome, Outcome::Crashed,
+                    "the reader helper crashed (" + signalName(exit.signal) +
+                        ") while osgDB read the file; " + messages);
+    if (!exit.exited || exit.exitCode != 0) {
+        const int code = exit.exited ? exit.exitCode : -1;
+        return fail(outcome, exitKind(code), describeExit(code) + ": " + messages);
     }
-    if (outcome.signal != 0) {
-        ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": the reader helper crashed ("
-                  << signalName(outcome.signal) << ") while osgDB read the file; " << messages
-                  << "\n";
-        return nullptr;
-    }
-    if (!outcome.exited || outcome.exitCode != 0) {
-        ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": "
-                  << describeExit(outcome.exited ? outcome.exitCode : -1) << ": " << messages
-                  << "\n";
-        return nullptr;
-    }
-    if (node && !(streamError = SceneGraphCheck::problem(*node)).empty())
-        node = nullptr;
-    if (!node) {
-        ZEL_ERROR << "SceneReader::read: Cannot read " << path
-                  << ": the scene sent by the reader helper is broken: " << streamError << "\n";
-        return nullptr;
-    }
+    if (!node)
+        return fail(outcome, Outcome::Failed,
+                    "the scene sent by the reader helper is broken: " + streamError);
+    outcome.kind = Outcome::Loaded;
+    outcome.warnings = helperWarnings(buffer.messages());
+    for (std::string& dropped : ExternalReferences::dropFileNames(nodes))
+        outcome.warnings.push_back("left out: " + dropped);
     return node;
 }

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "PipeInputBuffer.h"
+
 #include <chrono>
 #include <osg/Node>
 #include <osg/ref_ptr>
 #include <string>
+#include <vector>
 
-// Reads a scene file in the reader helper, a separate process, and takes the scene over from
-// its standard output while the helper still writes it. osgDB's readers crash or hang on
-// malformed files; in the helper that costs an error record instead of the program.
+// Reads a scene file in the reader helper, a separate, confined process, and takes the scene
+// over from its standard output while the helper still writes it. osgDB's readers crash or
+// hang on malformed files; in the helper that costs an error instead of the program.
 class ReaderHelperProcess
 {
 public:
@@ -18,15 +21,37 @@ public:
         std::chrono::milliseconds perMegabyte{2000};
     };
 
-    explicit ReaderHelperProcess(std::string helperPath);
-    ReaderHelperProcess(std::string helperPath, TimeLimit limit);
+    struct Outcome
+    {
+        enum Kind
+        {
+            Loaded,
+            NotHandled,
+            NotFound,
+            Failed,
+            Crashed,
+            TimedOut,
+            Cancelled
+        };
+        Kind kind = Failed;
+        // Why not, when not loaded.
+        std::string reason;
+        // What was left out of a loaded scene.
+        std::vector<std::string> warnings;
+    };
 
-    // Null after an ERROR record naming the file and what went wrong.
-    osg::ref_ptr<osg::Node> read(const std::string& path, const std::string& options) const;
+    explicit ReaderHelperProcess(std::string helperPath);
+    ReaderHelperProcess(std::string helperPath, TimeLimit limit,
+                        PipeInputBuffer::CancelCheck cancelled = nullptr);
+
+    // Null unless the outcome is Loaded; nothing is logged here.
+    osg::ref_ptr<osg::Node> read(const std::string& path, const std::string& options,
+                                 Outcome& outcome) const;
 
     const std::string& helperPath() const { return m_helperPath; }
 
 private:
     std::string m_helperPath;
     TimeLimit m_limit;
+    PipeInputBuffer::CancelCheck m_cancelled;
 };

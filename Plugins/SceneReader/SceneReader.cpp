@@ -2,11 +2,16 @@
 
 #include "Logger/Log.h"
 #include "QtOSGPluginBase/OsgFormatFilter.h"
+#include "QtOSGPluginBase/OsgPluginGate.h"
+#include "QtUtility/TerminationSignalWatcher.h"
 #include "ReaderFormats.h"
 #include "VertexBufferVisitor.h"
 
-#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <osgDB/Options>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,53 +36,104 @@ const std::vector<OsgFormatFamily>& readableFormats()
     return families;
 }
 
+osg::ref_ptr<osg::Node> logFailure(const std::string& path, const FileResult& result)
+{
+    ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": " << result.reason << "\n";
+    return nullptr;
+}
+
+FileResult resultOf(const ReaderHelperProcess::Outcome& outcome)
+{
+    using Outcome = ReaderHelperProcess::Outcome;
+    switch (outcome.kind) {
+    case Outcome::Loaded:
+        return FileResult::done();
+    case Outcome::NotHandled:
+        return FileResult::notHandled(outcome.reason);
+    case Outcome::NotFound:
+        return FileResult::failed("the file was not found: " + outcome.reason);
+    case Outcome::Cancelled:
+        return FileResult::failed("the read was cancelled: the program is closing");
+    default:
+        return FileResult::failed(outcome.reason);
+    }
+}
+
 } // namespace
 
 SceneReader::SceneReader(IKernel* kernel, const PluginInstanceInfo& info)
-    : Plugin(kernel, info), m_filter(installedOsgFormatFilter(readableFormats())),
-      m_helper(kernel->getApplicationDir() + "/" + helperName)
-{}
+    : Plugin(kernel, info),
+      m_helper(kernel->getApplicationDir() + "/" + helperName, ReaderHelperProcess::TimeLimit{},
+               &TerminationSignalWatcher::isTerminationRequested)
+{
+    // The program does this first thing; a host without the program's start-up gets it here.
+    restrictOsgPlugins();
+    m_filter = installedOsgFormatFilter(readableFormats());
+}
 
 std::string SceneReader::getFilterString() const
 {
     return m_filter;
 }
 
-bool SceneReader::checkFile(const std::string& path, const std::string& extension) const
+FileResult SceneReader::checkFile(const std::string& path, const std::string& extension) const
 {
-    const QFileInfo file(QString::fromStdString(path));
-    const char* problem = nullptr;
     if (path.empty())
-        problem = "no file name given";
-    else if (!file.exists())
-        problem = "the file does not exist";
-    else if (file.isDir())
-        problem = "it is a directory, not a file";
-    else if (!file.isReadable())
-        problem = "the file is not readable";
-    else if (file.size() == 0)
-        problem = "the file is empty";
-    else if (extension.empty())
-        problem = "the file name has no extension, so its format is unknown";
-    else if (!isExtensionSupported(extension))
-        problem = "its extension is not one of the formats this reader offers";
-    if (problem)
-        ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": " << problem << "\n";
-    return problem == nullptr;
+        return FileResult::failed("no file name given");
+    if (extension.empty())
+        return FileResult::notHandled("the file name has no extension, so its format is unknown");
+    if (!isExtensionSupported(extension))
+        return FileResult::notHandled("its extension is not one of the formats this reader offers");
+    // File names are bytes: looked at as they are, so that a name that is not text in the
+    // locale's encoding (Latin-1 "caf\xe9") is still the same file.
+    struct stat info
+    {};
+    if (::stat(path.c_str(), &info) != 0)
+        return FileResult::failed(errno == ENOENT ? "the file does not exist"
+                                                  : std::string("it cannot be looked at: ") +
+                                                        std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
+        return FileResult::failed("it is a directory, not a file");
+    if (!S_ISREG(info.st_mode))
+        return FileResult::failed("it is not a regular file");
+    if (::access(path.c_str(), R_OK) != 0)
+        return FileResult::failed("the file is not readable");
+    if (info.st_size == 0)
+        return FileResult::failed("the file is empty");
+    return FileResult::done();
 }
 
 osg::ref_ptr<osg::Node> SceneReader::read(const std::string& path, const osgDB::Options* options)
 {
+    FileResult result;
+    osg::ref_ptr<osg::Node> node = readFile(path, options, result);
+    if (result.status == FileResult::NotHandled)
+        logFailure(path, result);
+    return node;
+}
+
+osg::ref_ptr<osg::Node> SceneReader::readFile(const std::string& path,
+                                              const osgDB::Options* options, FileResult& result)
+{
     const std::string extension = fileExtension(path);
-    if (!checkFile(path, extension))
+    result = checkFile(path, extension);
+    if (result.status == FileResult::NotHandled)
         return nullptr;
+    if (!result.ok())
+        return logFailure(path, result);
     std::string optionString = ReaderFormats::optionString(extension);
     if (options && !options->getOptionString().empty())
         optionString += (optionString.empty() ? "" : " ") + options->getOptionString();
 
-    osg::ref_ptr<osg::Node> node = m_helper.read(path, optionString);
-    if (!node)
+    ReaderHelperProcess::Outcome outcome;
+    osg::ref_ptr<osg::Node> node = m_helper.read(path, optionString, outcome);
+    result = resultOf(outcome);
+    if (result.status == FileResult::NotHandled)
         return nullptr;
+    if (!node)
+        return logFailure(path, result);
+    for (const std::string& warning : outcome.warnings)
+        ZEL_WARN << "SceneReader::read: " << path << ": " << warning << "\n";
     VertexBufferVisitor useVertexBuffers;
     node->accept(useVertexBuffers);
     ZEL_INFO << "SceneReader::read: Read " << path << "\n";

@@ -4,7 +4,7 @@
 #include "QtOSGPluginBase/IReader.h"
 #include "ReaderHelperProcess.h"
 
-// Reads scene files of the formats osgDB offers, each in the reader helper process.
+// Reads scene files of the formats osgDB offers, each in the confined reader helper process.
 class SceneReader : public PluginSDK::Plugin<SceneReader>, public NodeReader
 {
 public:
@@ -13,10 +13,14 @@ public:
 
     std::string getFilterString() const override;
     osg::ref_ptr<osg::Node> read(const std::string& path, const osgDB::Options* options) override;
+    // Not handled (no reader of this plug-in for it) passes the file on without an ERROR
+    // record; any other failure is logged once, naming the file and the reason.
+    osg::ref_ptr<osg::Node> readFile(const std::string& path, const osgDB::Options* options,
+                                     FileResult& result) override;
 
 private:
-    // Refuses what needs no helper to be refused: no file, a directory, an empty file.
-    bool checkFile(const std::string& path, const std::string& extension) const;
+    // What needs no helper to be refused: no file, a directory, an empty file, an unknown type.
+    FileResult checkFile(const std::string& path, const std::string& extension) const;
 
     std::string m_filter;
     ReaderHelperProcess m_helper;

@@ -183,7 +183,7 @@ void OSGViewerPlugin::createPipeline()
     if (m_widget) {
         // Only the stage is drawn: it visits RENDER_ROOT, so nothing is drawn twice.
         // Without a manipulator the camera stays where it is.
-        m_widget->viewer()->setSceneData(m_pipeline->getRootNode());
+        m_widget->setSceneData(m_pipeline->getRootNode());
         m_widget->setVisitedScene(m_visited);
     }
     if (m_dock)
@@ -195,7 +195,7 @@ void OSGViewerPlugin::releasePipeline()
     if (m_dock)
         m_dock->setSettingsWidget(nullptr);
     if (m_widget) {
-        m_widget->viewer()->setSceneData(nullptr);
+        m_widget->setSceneData(nullptr);
         m_widget->setVisitedScene(nullptr);
     }
     if (m_pipeline && m_stages)

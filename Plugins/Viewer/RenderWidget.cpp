@@ -2,6 +2,7 @@
 
 #include "EventSystem/EventSystem.h"
 #include "Logger/Log.h"
+#include "OffDiskPagers.h"
 #include "QtUtility/QtEvents.h"
 
 #include <QBoxLayout>
@@ -34,6 +35,13 @@ RenderWidget::RenderWidget(EventSystem* eventSystem, QWidget* parent)
     m_viewer->setKeyEventSetsDone(0);
     m_viewer->setQuitEventSetsDone(false);
     m_viewer->setReleaseContextAtEndOfFrameHint(false);
+    keepPagersOffDisk(*m_viewer);
+}
+
+void RenderWidget::setSceneData(osg::Node* root)
+{
+    m_viewer->setSceneData(root);
+    keepPagersOffDisk(*m_viewer);
 }
 
 RenderWidget::~RenderWidget()

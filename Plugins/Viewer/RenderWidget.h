@@ -28,6 +28,8 @@ public:
     ~RenderWidget() override;
 
     osgViewer::Viewer* viewer() const { return m_viewer.get(); }
+    // The viewer's scene data, with pagers that load nothing from disk.
+    void setSceneData(osg::Node* root);
     // The scene the pipeline visits: it lies outside the camera's subgraph, but its GL objects
     // live in this widget's context too and go with it.
     void setVisitedScene(osg::Node* scene);

@@ -18,6 +18,7 @@ public:
     // Waits until standard error holds text.
     bool waitForLog(const QString& text, int timeoutMs = 60000);
     void sendSignal(int signalNumber);
+    qint64 processId() const { return m_process.processId(); }
 
     int exitCode() const { return m_process.exitCode(); }
     bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }

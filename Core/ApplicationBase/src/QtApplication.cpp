@@ -11,6 +11,7 @@
 #include "QtOSGPluginBase/IQtInteraction.h"
 #include "QtOSGPluginBase/ISelectionPlugin.h"
 #include "QtOSGPluginBase/OSGModel.h"
+#include "QtOSGPluginBase/OsgPluginGate.h"
 #include "QtUtility/QtMessageHandler.h"
 #include "QtUtility/RegularFile.h"
 
@@ -113,6 +114,8 @@ QtApplication::QtApplication(int argc, char** argv, QWidget* parent, Qt::WindowF
         std::exit(1);
     }
     installQtMessageHandler();
+    // Before any plug-in instance asks osgDB for its formats.
+    restrictOsgPlugins();
     if (livingApplications == 0)
         osg::setNotifyHandler(new OsgNotifyRouter);
 

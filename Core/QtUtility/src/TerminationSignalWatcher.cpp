@@ -11,10 +11,13 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t requested = 0;
+const int watchedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Only async-signal-safe work here: the number goes through the pipe to the event loop.
 void forwardSignal(int signalNumber)
 {
+    requested = 1;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
@@ -40,19 +43,25 @@ TerminationSignalWatcher::TerminationSignalWatcher(QObject* parent) : QObject(pa
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignalWatcher::readSignal);
-    installHandler(SIGINT, forwardSignal);
-    installHandler(SIGTERM, forwardSignal);
+    for (const int signalNumber : watchedSignals)
+        installHandler(signalNumber, forwardSignal);
+    installHandler(SIGPIPE, SIG_IGN);
 }
 
 TerminationSignalWatcher::~TerminationSignalWatcher()
 {
     if (!m_notifier)
         return;
-    installHandler(SIGINT, SIG_DFL);
-    installHandler(SIGTERM, SIG_DFL);
+    for (const int signalNumber : watchedSignals)
+        installHandler(signalNumber, SIG_DFL);
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
     signalPipe[0] = signalPipe[1] = -1;
+}
+
+bool TerminationSignalWatcher::isTerminationRequested()
+{
+    return requested != 0;
 }
 
 void TerminationSignalWatcher::readSignal()

@@ -1,19 +1,30 @@
 // Reads one scene file with osgDB and writes it to standard output as .osgb, for the scene
-// reader plug-in, which parses the stream while it arrives. Runs in its own process because
-// osgDB's readers crash or hang on malformed files. Usage: SceneReaderHelper FILE [OPTIONS]
+// reader plug-in, which parses the stream while it arrives. Runs in its own, confined process
+// because osgDB's readers crash or hang on malformed files and a crafted file may take them
+// over. Usage: SceneReaderHelper --parent PID --cpu-seconds N FILE [OSGDB-OPTIONS]
+// Lines it starts with "warning: " on standard error are things the plug-in reports.
+#include "ExternalReferenceResolver.h"
 #include "HelperExitCode.h"
+#include "HelperSandbox.h"
+#include "QtOSGPluginBase/OsgPluginGate.h"
 #include "SceneGraphCheck.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ext/stdio_filebuf.h>
 #include <fstream>
 #include <iostream>
 #include <osgDB/FileNameUtils>
 #include <osgDB/Registry>
+#include <thread>
 #include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+
 // A crash in osgDB must end the helper by its signal, so that the plug-in can name it.
 extern "C" const char* __asan_default_options()
 {
@@ -28,8 +39,41 @@ namespace {
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+    // _exit skips the leak check that would run at exit: run it here, on what is still held.
+    if (code == HelperExitCode::Loaded)
+        __lsan_do_leak_check();
+#endif
     // The registry's teardown is of no use to a process that ends here.
     ::_exit(static_cast<int>(code));
+}
+
+struct Arguments
+{
+    pid_t parent = 0;
+    std::uint64_t cpuSeconds = 0;
+    std::string file;
+    std::string options;
+};
+
+bool parseArguments(int argc, char** argv, Arguments& arguments)
+{
+    int i = 1;
+    for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-'; i += 2) {
+        const std::string name = argv[i];
+        const long long value = std::atoll(argv[i + 1]);
+        if (name == "--parent" && value > 0)
+            arguments.parent = static_cast<pid_t>(value);
+        else if (name == "--cpu-seconds" && value > 0)
+            arguments.cpuSeconds = static_cast<std::uint64_t>(value);
+        else
+            return false;
+    }
+    if (arguments.parent == 0 || arguments.cpuSeconds == 0 || i >= argc || argc - i > 2)
+        return false;
+    arguments.file = argv[i];
+    arguments.options = i + 1 < argc ? argv[i + 1] : "";
+    return true;
 }
 
 HelperExitCode readFailure(const osgDB::ReaderWriter::ReadResult& result)
@@ -71,40 +115,41 @@ bool plausibleStl(const std::string& path)
     return false;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Three quarters of the machine's memory: a file that asks for more takes nothing from the rest.
+std::uint64_t memoryLimit()
 {
-    if (argc < 2 || argc > 3) {
-        std::cerr << "usage: SceneReaderHelper FILE [OSGDB-OPTIONS]" << std::endl;
-        finish(HelperExitCode::Usage);
-    }
-    // Readers and osg::notify print on standard output, which must carry only the scene:
-    // keep the pipe on a descriptor of its own and send everything else to standard error.
-    const int sceneFd = ::dup(STDOUT_FILENO);
-    if (sceneFd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
-        finish(HelperExitCode::StreamFailed);
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return std::uint64_t(4) << 30;
+    return std::uint64_t(pages) * std::uint64_t(pageSize) / 4 * 3;
+}
 
-    if (!plausibleStl(argv[1]))
-        finish(HelperExitCode::ReadFailed);
+void delayForTests()
+{
+#if defined(ZELVISTA_TEST_HOOKS)
+    // Lets tests hold a read up long enough to interrupt it; not built into a release.
+    if (const char* delay = std::getenv("ZELVISTA_TEST_READER_DELAY_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoll(delay)));
+#endif
+}
 
-    osg::ref_ptr<osgDB::Options> options = new osgDB::Options(argc == 3 ? argv[2] : "");
+osg::ref_ptr<osg::Node> readScene(const Arguments& arguments, const osgDB::Options* options)
+{
     osgDB::ReaderWriter::ReadResult result;
     try {
-        result = osgDB::Registry::instance()->readNode(argv[1], options.get());
+        result = osgDB::Registry::instance()->readNode(arguments.file, options);
     } catch (const std::exception& exception) {
         std::cerr << "osgDB: " << exception.what() << std::endl;
         finish(HelperExitCode::ReadFailed);
     }
     if (!result.validNode())
         finish(readFailure(result));
+    return result.getNode();
+}
 
-    const std::string problem = SceneGraphCheck::problem(*result.getNode());
-    if (!problem.empty()) {
-        std::cerr << problem << std::endl;
-        finish(HelperExitCode::UnsafeScene);
-    }
-
+void writeScene(const osg::Node& scene, int sceneFd)
+{
     osgDB::ReaderWriter* osgb = osgDB::Registry::instance()->getReaderWriterForExtension("osgb");
     if (!osgb) {
         std::cerr << "osgDB has no .osgb writer" << std::endl;
@@ -114,14 +159,56 @@ int main(int argc, char** argv)
     osg::ref_ptr<osgDB::Options> streamOptions =
         new osgDB::Options("WriteImageHint=IncludeData RobustBinaryFormat=false");
     __gnu_cxx::stdio_filebuf<char> sceneBuffer(sceneFd, std::ios::out, 1 << 16);
-    std::ostream scene(&sceneBuffer);
+    std::ostream stream(&sceneBuffer);
     const osgDB::ReaderWriter::WriteResult written =
-        osgb->writeNode(*result.getNode(), scene, streamOptions.get());
-    scene.flush();
-    if (!written.success() || !scene) {
+        osgb->writeNode(scene, stream, streamOptions.get());
+    stream.flush();
+    if (!written.success() || !stream) {
         std::cerr << "writing the scene to the pipe failed: " << written.message() << std::endl;
         finish(HelperExitCode::StreamFailed);
     }
     sceneBuffer.close();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Arguments arguments;
+    if (!parseArguments(argc, argv, arguments)) {
+        std::cerr << "usage: SceneReaderHelper --parent PID --cpu-seconds N FILE [OSGDB-OPTIONS]"
+                  << std::endl;
+        finish(HelperExitCode::Usage);
+    }
+    // Readers and osg::notify print on standard output, which must carry only the scene:
+    // keep the pipe on a descriptor of its own and send everything else to standard error.
+    const int sceneFd = ::dup(STDOUT_FILENO);
+    if (sceneFd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+        finish(HelperExitCode::StreamFailed);
+
+    restrictOsgPlugins(OsgPluginSet::ReaderHelper);
+    std::string error;
+    if (!HelperSandbox::enter(arguments.parent, {arguments.cpuSeconds, memoryLimit()}, error)) {
+        std::cerr << "the reader helper cannot run confined: " << error << std::endl;
+        finish(HelperExitCode::Sandbox);
+    }
+    delayForTests();
+    if (!plausibleStl(arguments.file))
+        finish(HelperExitCode::ReadFailed);
+
+    osg::ref_ptr<osgDB::Options> options = new osgDB::Options(arguments.options);
+    osg::ref_ptr<osg::Node> scene = readScene(arguments, options.get());
+
+    ExternalReferenceResolver resolver(osgDB::getFilePath(arguments.file), options.get(), {});
+    scene = resolver.resolve(*scene);
+    for (const std::string& warning : resolver.warnings())
+        std::cerr << "warning: " << warning << std::endl;
+
+    const std::string problem = SceneGraphCheck::problem(*scene);
+    if (!problem.empty()) {
+        std::cerr << problem << std::endl;
+        finish(HelperExitCode::UnsafeScene);
+    }
+    writeScene(*scene, sceneFd);
     finish(HelperExitCode::Loaded);
 }

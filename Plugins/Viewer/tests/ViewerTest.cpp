@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QUrl>
 #include <osg/Geode>
+#include <osg/PagedLOD>
+#include <osgDB/DatabasePager>
 #include <osgDB/WriteFile>
 #include <osgGA/CameraManipulator>
 #include <osgViewer/View>
@@ -127,6 +129,32 @@ TEST_F(ViewerRenderingTest, DrawsTheModelOnceThroughItsStageWithVertexBuffers)
          {QPoint(1, 1), QPoint(Width - 2, 1), QPoint(1, Height - 2), QPoint(Width - 2, Height - 2)})
         EXPECT_TRUE(pixelIs(image, corner.x(), corner.y(), DefaultBackground));
     keepImageOnFailure(image, "ViewerRedBox");
+}
+
+// What a scene names is the reader helper's to load, or nobody's: never the viewer's pager.
+TEST_F(ViewerRenderingTest, ThePagerLoadsNothingAScenesNames)
+{
+    osg::ref_ptr<osg::Geode> part = new osg::Geode;
+    part->addDrawable(makeBox(osg::Vec3(), 1.0f, osg::Vec4(0, 1, 0, 1)));
+    ASSERT_TRUE(osgDB::writeNodeFile(*part, file("part.osgt").toStdString()));
+    osg::ref_ptr<osg::PagedLOD> paged = new osg::PagedLOD;
+    paged->setFileName(0, file("part.osgt").toStdString());
+    paged->setRange(0, 0, 1e30f);
+    auto model = createModel("paged");
+    model->getScene()->addChild(paged);
+    model->getScene()->addChild(makeBox(osg::Vec3(), 1.0f, osg::Vec4(1, 0, 0, 1)));
+
+    IOSGViewer* viewer = createViewer("Viewer");
+    ASSERT_NE(viewer, nullptr);
+    viewer->setModel(model);
+    viewer->onSceneLoaded();
+    show(*viewer);
+    const QImage image = grab(*viewer);
+    osgDB::DatabasePager* pager = viewer->getScene()->getDatabasePager();
+    ASSERT_NE(pager, nullptr);
+    EXPECT_EQ(pager->getFileRequestListSize(), 0u);
+    EXPECT_EQ(paged->getNumChildren(), 0u);
+    EXPECT_TRUE(pixelIs(image, Width / 2, Height / 2, Red));
 }
 
 TEST_F(ViewerRenderingTest, SwitchingTheModeRebuildsThePipelineAndKeepsTheCamera)
