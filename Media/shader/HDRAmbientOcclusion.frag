@@ -8,7 +8,7 @@ uniform sampler2D depthTexture;
 uniform mat4 projection;
 uniform mat4 inverseProjection;
 uniform float radius; // in view-space units
-uniform vec2 texelSize;
+uniform vec2 texelSize; // of the depth texture
 
 in vec2 uv;
 
@@ -28,23 +28,31 @@ vec3 viewPosition(vec2 coord)
     return position.xyz / position.w;
 }
 
-// Of the two one-sided differences, the one that does not cross a depth edge.
-vec3 flatterDifference(vec3 center, vec2 step)
+// Depths hold for pixel centres only: positions are reconstructed there.
+vec2 pixelCenter(vec2 coord)
 {
-    vec3 forward = viewPosition(uv + step) - center;
-    vec3 backward = center - viewPosition(uv - step);
+    return (floor(coord / texelSize) + 0.5) * texelSize;
+}
+
+// Of the two one-sided differences, the one that does not cross a depth edge.
+vec3 flatterDifference(vec2 here, vec3 center, vec2 step)
+{
+    vec3 forward = viewPosition(here + step) - center;
+    vec3 backward = center - viewPosition(here - step);
     return abs(forward.z) < abs(backward.z) ? forward : backward;
 }
 
 void main()
 {
-    if (texture(depthTexture, uv).r >= 1.0) {
+    // This pass may be smaller than the depth texture: it works at the depth pixel it lies on.
+    vec2 here = pixelCenter(uv);
+    if (texture(depthTexture, here).r >= 1.0) {
         gl_FragColor = vec4(1.0);
         return;
     }
-    vec3 center = viewPosition(uv);
-    vec3 normal = normalize(cross(flatterDifference(center, vec2(texelSize.x, 0.0)),
-                                  flatterDifference(center, vec2(0.0, texelSize.y))));
+    vec3 center = viewPosition(here);
+    vec3 normal = normalize(cross(flatterDifference(here, center, vec2(texelSize.x, 0.0)),
+                                  flatterDifference(here, center, vec2(0.0, texelSize.y))));
 
     ivec2 cell = ivec2(gl_FragCoord.xy) & 3;
     float angle = 6.2831853 * fract(float(cell.x * 4 + cell.y) * 0.618034);
@@ -60,9 +68,8 @@ void main()
         vec3 probe = center + (tangent * offset.x + bitangent * offset.y + normal * offset.z) * radius;
         vec4 clip = projection * vec4(probe, 1.0);
         // How far the surface seen there rises above this point's tangent plane: a flat surface
-        // does not occlude itself. Depths hold for pixel centres only: read them there.
-        vec2 probeUv = (floor((clip.xy / clip.w * 0.5 + 0.5) / texelSize) + 0.5) * texelSize;
-        vec3 toSurface = viewPosition(probeUv) - center;
+        // does not occlude itself.
+        vec3 toSurface = viewPosition(pixelCenter(clip.xy / clip.w * 0.5 + 0.5)) - center;
         float distance = length(toSurface);
         if (distance > 0.001 * radius) {
             float rising = dot(toSurface, normal) / distance;

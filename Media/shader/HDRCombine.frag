@@ -8,7 +8,7 @@ uniform sampler2D sceneDepth;
 uniform sampler2D occlusion;
 uniform sampler2D bloom;
 uniform mat4 inverseProjection; // of the scene pass
-uniform vec2 texelSize;
+uniform vec2 occlusionTexel;
 uniform float exposure;
 uniform float gamma;
 uniform float effectAmount;
@@ -19,13 +19,13 @@ uniform bool absColor;
 
 in vec2 uv;
 
-// The average of the 4x4 pixels around this one, in four bilinear reads.
+// The average of the 4x4 occlusion pixels around this point, in four bilinear reads.
 float smoothOcclusion()
 {
     float sum = 0.0;
     for (int x = 0; x < 2; ++x)
         for (int y = 0; y < 2; ++y)
-            sum += texture(occlusion, uv + (vec2(x, y) * 2.0 - 1.5) * texelSize).r;
+            sum += texture(occlusion, uv + (vec2(x, y) * 2.0 - 1.5) * occlusionTexel).r;
     return sum * 0.25;
 }
 

@@ -146,7 +146,7 @@ HDRPasses::HDRPasses(osg::Group* subtreeRoot)
     : m_subtreeRoot(subtreeRoot), m_projection(new osg::Uniform("projection", osg::Matrixf())),
       m_inverseProjection(new osg::Uniform("inverseProjection", osg::Matrixf())),
       m_occlusionRadius(new osg::Uniform("radius", 1.0f)),
-      m_texelSize(new osg::Uniform("texelSize", osg::Vec2f(1.0f, 1.0f))),
+      m_occlusionTexel(new osg::Uniform("occlusionTexel", osg::Vec2f(1.0f, 1.0f))),
       m_blurStep{new osg::Uniform("texelStep", osg::Vec2f()),
                  new osg::Uniform("texelStep", osg::Vec2f())},
       m_blurSigma{new osg::Uniform("sigma", 0.0f), new osg::Uniform("sigma", 0.0f)},
@@ -223,9 +223,10 @@ void HDRPasses::createPostPasses()
     bindTexture(combine, 1, m_sceneDepth.get(), "sceneDepth");
     bindTexture(combine, 2, m_occlusion.get(), "occlusion");
     bindTexture(combine, 3, m_bloom[1].get(), "bloom");
-    for (osg::Uniform* uniform : {m_inverseProjection.get(), m_texelSize.get(), m_exposure.get(),
-                                  m_gamma.get(), m_effectAmount.get(), m_useOcclusion.get(),
-                                  m_useBloom.get(), m_combineBlend.get(), m_absColor.get()})
+    for (osg::Uniform* uniform :
+         {m_inverseProjection.get(), m_occlusionTexel.get(), m_exposure.get(), m_gamma.get(),
+          m_effectAmount.get(), m_useOcclusion.get(), m_useBloom.get(), m_combineBlend.get(),
+          m_absColor.get()})
         combine.addUniform(uniform);
     // The scene's depth goes into the target as well; a scene without background leaves the
     // target's own colour where it drew nothing.
@@ -271,22 +272,23 @@ void HDRPasses::resize(int width, int height)
     m_height = height;
     const int halfWidth = std::max(1, width / 2);
     const int halfHeight = std::max(1, height / 2);
-    for (osg::Texture2D* texture : {m_sceneColor.get(), m_sceneDepth.get(), m_occlusion.get()})
+    for (osg::Texture2D* texture : {m_sceneColor.get(), m_sceneDepth.get()})
         resizeTexture(*texture, width, height);
-    for (const auto& texture : m_bloom)
+    // The occlusion is smooth and blurred anyway: half the size costs a quarter.
+    for (osg::Texture2D* texture : {m_occlusion.get(), m_bloom[0].get(), m_bloom[1].get()})
         resizeTexture(*texture, halfWidth, halfHeight);
 
-    for (osg::Camera* camera : {m_sceneCamera.get(), m_occlusionPass.camera.get()})
-        camera->setViewport(0, 0, width, height);
-    for (Pass& pass : m_blurPasses)
-        pass.camera->setViewport(0, 0, halfWidth, halfHeight);
+    m_sceneCamera->setViewport(0, 0, width, height);
+    for (Pass* pass : {&m_occlusionPass, &m_blurPasses[0], &m_blurPasses[1]})
+        pass->camera->setViewport(0, 0, halfWidth, halfHeight);
     for (osg::Camera* camera : {m_sceneCamera.get(), m_occlusionPass.camera.get(),
                                 m_blurPasses[0].camera.get(), m_blurPasses[1].camera.get()})
         camera->dirtyAttachmentMap();
 
-    const osg::Vec2f texel(1.0f / width, 1.0f / height);
-    m_texelSize->set(texel);
-    m_occlusionPass.quad->getStateSet()->getUniform("texelSize")->set(texel);
+    m_occlusionTexel->set(osg::Vec2f(1.0f / halfWidth, 1.0f / halfHeight));
+    m_occlusionPass.quad->getStateSet()
+        ->getUniform("texelSize")
+        ->set(osg::Vec2f(1.0f / width, 1.0f / height));
     m_blurStep[0]->set(osg::Vec2f(1.0f / halfWidth, 0.0f));
     m_blurStep[1]->set(osg::Vec2f(0.0f, 1.0f / halfHeight));
 }

@@ -87,7 +87,7 @@ private:
     osg::ref_ptr<osg::Uniform> m_projection;
     osg::ref_ptr<osg::Uniform> m_inverseProjection;
     osg::ref_ptr<osg::Uniform> m_occlusionRadius;
-    osg::ref_ptr<osg::Uniform> m_texelSize;
+    osg::ref_ptr<osg::Uniform> m_occlusionTexel;
     std::array<osg::ref_ptr<osg::Uniform>, 2> m_blurStep;
     std::array<osg::ref_ptr<osg::Uniform>, 2> m_blurSigma;
     osg::ref_ptr<osg::Uniform> m_exposure;

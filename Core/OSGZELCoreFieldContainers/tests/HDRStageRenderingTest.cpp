@@ -162,11 +162,20 @@ TEST_F(HDRStageRenderingTest, BloomSpreadsABrightPatchFurtherTheMoreItIsBlurred)
 
     stage->setBlurAmount(5.0f);
     frame = render();
-    EXPECT_GT(red(*frame, far, Middle), narrowFar + 15);
+    const int wideFar = red(*frame, far, Middle);
+    EXPECT_GT(wideFar, narrowFar + 15);
     EXPECT_GT(red(*frame, near, Middle), 20);
     // The light spreads the same way in every direction.
     EXPECT_NEAR(red(*frame, far, Middle), red(*frame, Middle, 2 * Middle - 1 - far), 4);
     keepImageOnFailure(*frame, "HDRWideBloom");
+
+    // Blended in instead of added, the bloom gives its surroundings less (near the patch both
+    // are white).
+    stage->setCombineBlend(true);
+    frame = render();
+    EXPECT_GT(red(*frame, far, Middle), 10);
+    EXPECT_LT(red(*frame, far, Middle), wideFar - 10);
+    keepImageOnFailure(*frame, "HDRBlendedBloom");
 }
 
 TEST_F(HDRStageRenderingTest, EveryTargetFollowsTheSizeOfTheOneDrawnInto)

@@ -57,7 +57,7 @@ private:
     LightNodes m_lights;
     osg::ref_ptr<osgShadow::SoftShadowMap> m_technique;
     bool m_shadowOn = true;
-    bool m_techniqueReady = false;
+    bool m_techniqueBuilt = false;
     int m_mapSize = 2048;
     float m_smoothness = 0.5f;
     float m_intensity = 0.8f;
