@@ -12,6 +12,7 @@
 #include "QtUtility/QtEvents.h"
 #include "ViewerFixture.h"
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -254,6 +255,18 @@ TEST_F(ViewerRenderingTest, HDRModeToneMapsTheSceneAndKeepsCameraAndSettingsAcro
     EXPECT_TRUE(pixelIs(image, moved.x(), moved.y(), QColor(220, 0, 0), 4));
     EXPECT_TRUE(pixelIs(image, Width * 2 - 2, Height * 2 - 2, QColor(84, 84, 140), 4));
     keepImageOnFailure(image, "ViewerHDRResized");
+
+    // The scene has no light of its own: with ambient occlusion and shadows on, the headlight
+    // casts no shadow and the box is drawn as before.
+    auto* interaction = dynamic_cast<IQtInteraction*>(viewer);
+    auto* occlusion =
+        interaction->getDockWidgets().front()->findChild<QCheckBox*>("ambientOcclusion");
+    ASSERT_NE(occlusion, nullptr);
+    occlusion->setChecked(true);
+    image = grab(*viewer);
+    EXPECT_TRUE(pixelIs(image, moved.x(), moved.y(), QColor(220, 0, 0), 4));
+    EXPECT_TRUE(pixelIs(image, Width * 2 - 2, Height * 2 - 2, QColor(84, 84, 140), 4));
+    keepImageOnFailure(image, "ViewerHDROcclusionWithoutLights");
 }
 
 TEST_F(ViewerRenderingTest, TwoViewersOnOneModelDrawThroughTheirOwnPipelines)
