@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -36,31 +35,25 @@ bool isEightBitColour(const osg::Image& image)
            (image.getPixelFormat() == GL_BGRA || image.getPixelFormat() == GL_RGBA);
 }
 
-void swapRedAndBlue(osg::Image& image)
-{
-    unsigned char* pixel = image.data();
-    const std::size_t count = std::size_t(image.s()) * image.t() * image.r();
-    for (std::size_t i = 0; i < count; ++i, pixel += 4)
-        std::swap(pixel[0], pixel[2]);
-}
-
-// Rearranges the pixels into what the format's writer takes.
+// Drops alpha, as the screen shows no transparency, in place: every pixel moves to an earlier
+// or the same place. PNG takes blue first; TIFF and JPEG take red first.
 void prepareFor(const std::string& format, osg::Image& image)
 {
-    if (format == "png" || !isEightBitColour(image))
+    if (!isEightBitColour(image))
         return;
-    if (image.getPixelFormat() == GL_BGRA) {
-        swapRedAndBlue(image);
-        image.setPixelFormat(GL_RGBA);
-    }
-    if (format != "jpeg")
-        return;
-    // Packed forwards: every pixel moves to an earlier or the same place.
+    const bool blueFirst = image.getPixelFormat() == GL_BGRA;
+    const bool swap = blueFirst && format != "png";
     unsigned char* data = image.data();
     const std::size_t count = std::size_t(image.s()) * image.t() * image.r();
-    for (std::size_t i = 0; i < count; ++i)
-        std::memmove(data + 3 * i, data + 4 * i, 3);
-    image.setPixelFormat(GL_RGB);
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned char first = data[4 * i];
+        const unsigned char second = data[4 * i + 1];
+        const unsigned char third = data[4 * i + 2];
+        data[3 * i] = swap ? third : first;
+        data[3 * i + 1] = second;
+        data[3 * i + 2] = swap ? first : third;
+    }
+    image.setPixelFormat(blueFirst && !swap ? GL_BGR : GL_RGB);
 }
 
 std::string folderOf(const std::string& path)
@@ -69,24 +62,23 @@ std::string folderOf(const std::string& path)
     return folder.empty() ? std::string(".") : folder;
 }
 
-// The file a write goes to: a link is followed, so that writing over it updates what it names.
+// The file a write goes to: links are followed, so that writing over one updates the file it
+// names (made new when it names none yet) instead of replacing the link.
 bool resolveTarget(const std::string& path, std::string& target, std::string& reason)
 {
     target = path;
     struct stat status;
-    if (lstat(path.c_str(), &status) != 0)
-        return true;
-    if (S_ISLNK(status.st_mode)) {
-        char resolved[PATH_MAX];
-        if (!realpath(path.c_str(), resolved)) {
-            reason = "the link " + path + " names no file that can be reached";
+    for (int hops = 0; lstat(target.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++hops) {
+        char named[PATH_MAX];
+        const ssize_t length = readlink(target.c_str(), named, sizeof named - 1);
+        if (hops == 16 || length <= 0) {
+            reason = "the link " + path + " cannot be followed";
             return false;
         }
-        target = resolved;
-        if (stat(target.c_str(), &status) != 0)
-            return true;
+        named[length] = '\0';
+        target = named[0] == '/' ? std::string(named) : folderOf(target) + "/" + named;
     }
-    if (!S_ISREG(status.st_mode)) {
+    if (lstat(target.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
         reason = path + " is not a regular file";
         return false;
     }

@@ -12,9 +12,10 @@ namespace OSGU {
 
 // Writes an image as PNG, TIFF or JPEG, chosen by the file's extension, through osgDB's writer
 // of that format. The file is written beside the target under a hidden name and renamed over
-// it only when complete, so a failed write leaves any earlier file as it was. To spare a copy
-// of a large image, its pixels are rearranged in place into the layout the format takes (BGRA
-// becomes RGBA for TIFF and RGB for JPEG); the image is not meant for use afterwards.
+// it only when complete, so a failed write leaves any earlier file as it was. Eight-bit colour
+// is written without alpha, opaque as the screen shows it; to spare a copy of a large image, its
+// pixels are rearranged in place into the layout the format takes, so the image is not meant
+// for use afterwards.
 // False with the reason, in words for the user, when nothing was written.
 ZEL_API bool writeImageFile(osg::Image& image, const std::string& path, std::string& reason);
 
