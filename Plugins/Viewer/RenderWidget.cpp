@@ -2,7 +2,10 @@
 
 #include "EventSystem/EventSystem.h"
 #include "Logger/Log.h"
+#include "OSGUtility/Screenshot.h"
+#include "OSGUtility/ScreenshotProgress.h"
 #include "OffDiskPagers.h"
+#include "OffscreenScreenshot.h"
 #include "QtUtility/QtEvents.h"
 
 #include <QBoxLayout>
@@ -93,6 +96,8 @@ void RenderWidget::resizeGL(int width, int height)
 
 void RenderWidget::paintGL()
 {
+    if (m_takingScreenshot)
+        return;
     // The widget's frame buffer object is replaced on every resize.
     m_window->setDefaultFboId(defaultFramebufferObject());
     m_viewer->frame();
@@ -166,6 +171,65 @@ void RenderWidget::releaseGLObjects()
     m_window->close();
     doneCurrent();
     m_contextReplaced = true;
+}
+
+namespace {
+
+// Passes progress on; whatever the caller does meanwhile (a progress dialog processing events),
+// the next tile must find the widget's context current again.
+class KeepContextCurrent : public OSGU::ScreenshotProgress
+{
+public:
+    KeepContextCurrent(QOpenGLWidget& widget, OSGU::ScreenshotProgress* progress)
+        : m_widget(widget), m_progress(progress)
+    {}
+
+    bool progress(unsigned int percent) override
+    {
+        const bool goOn = !m_progress || m_progress->progress(percent);
+        m_widget.makeCurrent();
+        return goOn;
+    }
+
+private:
+    QOpenGLWidget& m_widget;
+    OSGU::ScreenshotProgress* m_progress;
+};
+
+} // namespace
+
+QSize RenderWidget::pixelSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QSize(qRound(width() * ratio), qRound(height() * ratio));
+}
+
+osg::ref_ptr<osg::Image> RenderWidget::takeScreenshot(unsigned int width, unsigned int height,
+                                                      OSGU::ScreenshotProgress* progress)
+{
+    if (m_takingScreenshot)
+        return nullptr;
+    m_takingScreenshot = true;
+    osg::ref_ptr<osg::Image> image;
+    if (!isValid() || !context()) {
+        osg::ref_ptr<osg::Node> visited;
+        m_visitedScene.lock(visited);
+        image =
+            takeOffscreenScreenshot(*m_viewer, visited.get(), format(), width, height, progress);
+    } else {
+        makeCurrent();
+        m_window->setDefaultFboId(defaultFramebufferObject());
+        if (!m_viewer->isRealized())
+            m_viewer->realize();
+        KeepContextCurrent current(*this, progress);
+        if (!OSGU::takeScreenshot(m_window.get(), m_viewer.get(), width, height, image, &current,
+                                  m_viewer->getSceneData()))
+            image = nullptr;
+        doneCurrent();
+    }
+    m_takingScreenshot = false;
+    update();
+    return image;
 }
 
 void RenderWidget::writeSnapshot()
