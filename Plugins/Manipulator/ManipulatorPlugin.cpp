@@ -26,12 +26,14 @@ const char* const bindingsFile = "ManipulatorBindings.xml";
 
 ManipulatorPlugin::ManipulatorPlugin(IKernel* kernel, const PluginInstanceInfo& info)
     : Plugin(kernel, info),
-      EventHandler(kernel->getEventSystem(), "Manipulator", EventType::QtInput),
+      EventHandler(kernel->getEventSystem(), "Manipulator", EventType::QtInput | EventType::Model),
       m_dock(new QTabWidget)
 {
     m_dock->setWindowTitle("Manipulator");
     m_dock->setTabBarAutoHide(true);
     attachKnownViewers();
+    // The window hands the viewers their models after the plug-ins are made.
+    QTimer::singleShot(0, m_dock, [this] { followModels(); });
 }
 
 ManipulatorPlugin::~ManipulatorPlugin()
@@ -55,6 +57,10 @@ std::list<QWidget*> ManipulatorPlugin::getDockWidgets()
 
 bool ManipulatorPlugin::handleEvent(Event& event)
 {
+    if (event.type == EventType::Model) {
+        followModels();
+        return false;
+    }
     if (event.type != EventType::QtInput || m_attachScheduled)
         return false;
     const auto* widget = qobject_cast<const QWidget*>(static_cast<QtInputEvent&>(event).source);
@@ -65,6 +71,7 @@ bool ManipulatorPlugin::handleEvent(Event& event)
     QTimer::singleShot(0, m_dock, [this] {
         m_attachScheduled = false;
         attachKnownViewers();
+        followModels();
     });
     return false;
 }
@@ -77,6 +84,13 @@ void ManipulatorPlugin::attachKnownViewers()
     for (IOSGViewer* viewer : factory->getInstances<IOSGViewer>())
         if (viewer && viewer->getWidget() && !isAttached(viewer->getWidget()))
             attach(*viewer);
+}
+
+void ManipulatorPlugin::followModels()
+{
+    for (const Attached& attached : m_attached)
+        if (attached.manipulator->getWidget())
+            handlesOf(attached.manipulator->getViewer().getModel());
 }
 
 bool ManipulatorPlugin::isAttached(const QWidget* widget) const

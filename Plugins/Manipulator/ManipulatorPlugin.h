@@ -19,7 +19,9 @@ class ViewerManipulator;
 // and each finished drag is one undoable command. The plug-in finds the viewers among the
 // plug-in instances, at its start and whenever input comes from a viewer it does not know
 // yet. Each viewer gets an input mapper (configuration "Manipulator") in front of the other
-// mappers, so that it sees a press first and takes it only when it lands on a handle.
+// mappers, so that it sees a press first and takes it only when it lands on a handle. The
+// handles of a viewer's model are made once the window has handed it the model, and again
+// after any model event, so that a selection made in a dock shows them too.
 class ManipulatorPlugin : public PluginSDK::Plugin<ManipulatorPlugin>,
                           public IQtInteraction,
                           public EventHandler
@@ -36,7 +38,8 @@ public:
     std::list<QMenu*> getMenus() override { return {}; }
     QStatusBar* getStatusBar() override { return nullptr; }
 
-    // Notices input from viewers it does not handle yet; consumes nothing.
+    // Notices input from viewers it does not handle yet and models without handles; consumes
+    // nothing.
     bool handleEvent(Event& event) override;
 
 private:
@@ -49,6 +52,7 @@ private:
     void attachKnownViewers();
     void attach(IOSGViewer& viewer);
     bool isAttached(const QWidget* widget) const;
+    void followModels();
     ObjectHandles* handlesOf(const std::shared_ptr<IOSGModel>& model);
 
     std::vector<Attached> m_attached;

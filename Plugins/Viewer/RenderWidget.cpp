@@ -11,6 +11,7 @@
 #include <QBoxLayout>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QTimer>
 #include <algorithm>
@@ -28,6 +29,8 @@ RenderWidget::RenderWidget(EventSystem* eventSystem, QWidget* parent)
     setFormat(format);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
+    // Handlers may react to the pointer passing over the view (a manipulator's handle lights up).
+    setMouseTracking(true);
     setMinimumSize(32, 32);
 
     // A copy of the global settings, so that stereo switches only this view.
@@ -140,7 +143,12 @@ void RenderWidget::handleInput(QEvent* event)
     if (m_eventSystem)
         m_eventSystem->dispatch(record);
     event->accept();
-    update();
+    // The pointer passing over the view changes nothing by itself: a handler that shows
+    // something for it asks for the frame.
+    const bool hovering = event->type() == QEvent::MouseMove &&
+                          static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
+    if (!hovering)
+        update();
 }
 
 void RenderWidget::handleDragAndDrop(QEvent* event)

@@ -5,6 +5,7 @@
 #include "QtOSGPluginBase/OSGModel.h"
 #include "QtUtility/QtEvents.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QUndoStack>
 #include <QWidget>
@@ -46,6 +47,8 @@ protected:
         m_model->getScene()->addChild(m_box);
         camera().setViewMatrixAsLookAt({1, -12, 4}, {1, 0, 0}, {0, 0, 1});
         select({m_box.get()});
+        // The manipulator follows the viewer's model once the event loop runs.
+        QCoreApplication::processEvents();
     }
 
     void TearDown() override { m_model->getUndoStack()->clear(); }
@@ -130,6 +133,33 @@ TEST_F(ManipulatorTest, DraggingTheXArrowMovesTheObjectAlongXInOneUndoableStep)
     EXPECT_EQ(m_box->getParent(0), transform);
     EXPECT_NEAR(worldMatrix(*m_box).getTrans().x(), moved.x() - 1.0, 0.1);
     EXPECT_EQ(m_model->getUndoStack()->count(), 2);
+}
+
+// The switch of the handle named, under the model's TOOLS.
+osg::Switch* handleNamed(osg::Node* node, const std::string& name)
+{
+    if (!node)
+        return nullptr;
+    if (node->getName() == name)
+        return node->asSwitch();
+    osg::Group* group = node->asGroup();
+    for (unsigned int i = 0; group && i < group->getNumChildren(); ++i)
+        if (osg::Switch* found = handleNamed(group->getChild(i), name))
+            return found;
+    return nullptr;
+}
+
+TEST_F(ManipulatorTest, TheHandleUnderThePointerLightsUpWithoutTakingThePointer)
+{
+    osg::Switch* arrow = handleNamed(m_model->getTools(), "MoveX");
+    ASSERT_NE(arrow, nullptr);
+    EXPECT_TRUE(arrow->getValue(0));
+    const osg::Vec3d onArrow(1 + handleScale(), 0, 0);
+    EXPECT_FALSE(send(QEvent::MouseMove, at(onArrow), Qt::NoButton));
+    EXPECT_TRUE(arrow->getValue(1));
+    EXPECT_FALSE(arrow->getValue(0));
+    EXPECT_FALSE(send(QEvent::MouseMove, at({1, 0, 6}), Qt::NoButton));
+    EXPECT_TRUE(arrow->getValue(0));
 }
 
 TEST_F(ManipulatorTest, RingsTurnTheObjectAboutItsCentreAndOtherDragsGoOn)
