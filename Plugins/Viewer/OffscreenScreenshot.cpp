@@ -9,8 +9,7 @@
 #include <osg/GLObjects>
 #include <osgViewer/Viewer>
 
-osg::ref_ptr<osg::Image> takeOffscreenScreenshot(const osgViewer::Viewer& shown,
-                                                 osg::Node* visitedScene,
+osg::ref_ptr<osg::Image> takeOffscreenScreenshot(osgViewer::Viewer& shown, osg::Node* visitedScene,
                                                  const QSurfaceFormat& format, unsigned int width,
                                                  unsigned int height,
                                                  OSGU::ScreenshotProgress* progress)
@@ -39,8 +38,8 @@ osg::ref_ptr<osg::Image> takeOffscreenScreenshot(const osgViewer::Viewer& shown,
     viewer->getCamera()->setClearColor(camera.getClearColor());
     viewer->setLightingMode(shown.getLightingMode());
     if (shown.getLight())
-        viewer->setLight(const_cast<osg::Light*>(shown.getLight()));
-    viewer->setSceneData(const_cast<osg::Node*>(shown.getSceneData()));
+        viewer->setLight(shown.getLight());
+    viewer->setSceneData(shown.getSceneData());
     keepPagersOffDisk(*viewer);
     viewer->realize();
 

@@ -18,8 +18,7 @@ class ScreenshotProgress;
 // has not been shown and so has no context. A viewer of its own draws the same scene through a
 // camera like the given viewer's; every GL object it makes goes with its context. visitedScene
 // is drawn by the scene's stages without being part of it. Null when it failed (logged).
-osg::ref_ptr<osg::Image> takeOffscreenScreenshot(const osgViewer::Viewer& shown,
-                                                 osg::Node* visitedScene,
+osg::ref_ptr<osg::Image> takeOffscreenScreenshot(osgViewer::Viewer& shown, osg::Node* visitedScene,
                                                  const QSurfaceFormat& format, unsigned int width,
                                                  unsigned int height,
                                                  OSGU::ScreenshotProgress* progress);

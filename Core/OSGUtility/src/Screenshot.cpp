@@ -95,13 +95,13 @@ private:
 
 // The view's own light (a headlight, say), which the window's camera gets from its renderer
 // only for what it draws itself, not for a camera drawing into a buffer of its own.
-osg::ref_ptr<osg::LightSource> viewLight(const osg::Camera& camera, osg::StateSet& stateSet)
+osg::ref_ptr<osg::LightSource> viewLight(osg::Camera& camera, osg::StateSet& stateSet)
 {
-    const osg::View* view = camera.getView();
+    osg::View* view = camera.getView();
     if (!view || !view->getLight() || view->getLightingMode() == osg::View::NO_LIGHT)
         return nullptr;
     osg::ref_ptr<osg::LightSource> source = new osg::LightSource;
-    source->setLight(const_cast<osg::Light*>(view->getLight()));
+    source->setLight(view->getLight());
     if (view->getLightingMode() == osg::View::HEADLIGHT)
         source->setReferenceFrame(osg::LightSource::ABSOLUTE_RF);
     source->setStateSetModes(stateSet, osg::StateAttribute::ON);

@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -21,7 +22,6 @@
 #include <QToolButton>
 #include <boost/program_options/variables_map.hpp>
 #include <functional>
-#include <osgDB/ReadFile>
 
 namespace {
 
@@ -45,12 +45,6 @@ template <class Dialog> void whenShown(std::function<void(Dialog*)> answer)
         else
             ADD_FAILURE() << "no " << Dialog::staticMetaObject.className() << " was shown";
     });
-}
-
-// The colour of an image read back through osgDB at a point counted from the top left.
-osg::Vec4 colourAt(const osg::Image& image, int x, int yFromTop)
-{
-    return image.getColor(x, image.t() - 1 - yFromTop);
 }
 
 class ViewerScreenshotTest : public ViewerFixture
@@ -93,13 +87,11 @@ TEST_F(ViewerScreenshotTest, ABatchScreenshotNeedsNoShownWindowAndEndsWithItsExi
     setOption("screenshot", shot.toStdString());
     setOption("screenshot-size", "1200x800");
     ASSERT_EQ(runBatch(redBoxModel(), true), 0);
-    osg::ref_ptr<osg::Image> written = osgDB::readRefImageFile(shot.toStdString());
-    ASSERT_NE(written, nullptr);
-    EXPECT_EQ(written->s(), 1200);
-    EXPECT_EQ(written->t(), 800);
-    EXPECT_GT(colourAt(*written, 600, 400).r(), 0.9f);
-    EXPECT_LT(colourAt(*written, 600, 400).g(), 0.1f);
-    EXPECT_NEAR(colourAt(*written, 5, 5).b(), 0.4f, 0.02f) << "the background";
+    // Read by Qt: the reader plug-in's osgDB gate refuses image files in this process.
+    const QImage written(shot);
+    ASSERT_EQ(written.size(), QSize(1200, 800));
+    EXPECT_TRUE(pixelIs(written, 600, 400, Red, 2));
+    EXPECT_TRUE(pixelIs(written, 5, 5, DefaultBackground, 2));
 }
 
 TEST_F(ViewerScreenshotTest, ABatchScreenshotThatCannotBeTakenEndsWithOneAndSaysWhy)
@@ -155,7 +147,7 @@ TEST_F(ViewerScreenshotTest, SaveScreenshotAsksForSizeAndFileAndWritesWhatTheVie
         width->setValue(2 * Width + 100);
         whenShown<QFileDialog>([dialogFile](QFileDialog* fileDialog) {
             for (const QString& filter : fileDialog->nameFilters())
-                if (filter.startsWith("TIFF")) {
+                if (filter.startsWith("JPEG")) {
                     fileDialog->selectNameFilter(filter);
                     emit fileDialog->filterSelected(filter);
                 }
@@ -167,11 +159,9 @@ TEST_F(ViewerScreenshotTest, SaveScreenshotAsksForSizeAndFileAndWritesWhatTheVie
     action->trigger();
 
     EXPECT_TRUE(note.contains("14832 x 118")) << note.toStdString();
-    osg::ref_ptr<osg::Image> written = osgDB::readRefImageFile(file("shot.tif").toStdString());
-    ASSERT_NE(written, nullptr) << "no shot.tif";
-    EXPECT_EQ(written->s(), 2 * Width + 100);
-    EXPECT_EQ(written->t(), 2 * Height);
-    EXPECT_GT(colourAt(*written, written->s() / 2, written->t() / 2).r(), 0.9f);
+    const QImage written(file("shot.jpg"));
+    ASSERT_EQ(written.size(), QSize(2 * Width + 100, 2 * Height)) << "no shot.jpg";
+    EXPECT_TRUE(pixelIs(written, written.width() / 2, written.height() / 2, Red, 16));
 }
 
 } // namespace

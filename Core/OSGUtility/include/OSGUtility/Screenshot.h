@@ -30,8 +30,8 @@ ZEL_API bool screenshotSizeFor(unsigned int& width, unsigned int& height);
 // tile, into a new BGRA image. The window's context must be current (or become current through
 // the window). sceneRoot is what the camera shows (its children when null); everything the shot
 // changes is restored at the end, also when it fails or is cancelled. A window with several
-// cameras is refused untouched. Shown off a camera of aspect a, the shot keeps the vertical
-// field of view and widens or narrows the horizontal one to its own aspect.
+// cameras is refused untouched. A shot of another aspect than the camera's viewport keeps the
+// vertical field of view and widens or narrows the horizontal one, as a resized view does.
 ZEL_API bool takeScreenshot(osg::GraphicsContext* window, osgViewer::ViewerBase* renderAction,
                             unsigned int width, unsigned int height,
                             osg::ref_ptr<osg::Image>& image, ScreenshotProgress* progress,
