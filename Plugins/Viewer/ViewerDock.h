@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QListWidget;
 class QVBoxLayout;
 
@@ -21,6 +22,8 @@ public:
     ~ViewerDock() override;
 
     void setCurrentMode(const std::string& mode);
+    // A button for the action, below the modes.
+    void addAction(QAction* action);
     // Shows the widget below the modes without taking it over; null shows none. What the user set
     // in the widget shown before is remembered and given to the next widget of its kind.
     void setSettingsWidget(QWidget* settings);
