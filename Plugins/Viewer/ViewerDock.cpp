@@ -45,12 +45,14 @@ void ViewerDock::setSettingsWidget(QWidget* settings)
     if (m_settings == settings)
         return;
     if (m_settings) {
+        m_memory.remember(*m_settings);
         m_layout->removeWidget(m_settings);
         m_settings->hide();
         m_settings->setParent(nullptr);
     }
     m_settings = settings;
     if (m_settings) {
+        m_memory.restore(*m_settings);
         m_layout->insertWidget(m_layout->count() - 1, m_settings);
         m_settings->show();
     }

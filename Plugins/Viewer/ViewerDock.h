@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingsMemory.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <string>
@@ -22,7 +24,8 @@ public:
     void setCurrentMode(const std::string& mode);
     // A button for the action, below the modes.
     void addAction(QAction* action);
-    // Shows the widget below the modes without taking it over; null shows none.
+    // Shows the widget below the modes without taking it over; null shows none. What the user set
+    // in the widget shown before is remembered and given to the next widget of its kind.
     void setSettingsWidget(QWidget* settings);
 
 signals:
@@ -32,4 +35,5 @@ private:
     QListWidget* m_modes;
     QVBoxLayout* m_layout;
     QPointer<QWidget> m_settings;
+    SettingsMemory m_memory;
 };

@@ -78,6 +78,8 @@ void Stage::applyRenderTarget()
         else if (attachment.image)
             attach(buffer, attachment.image.get());
     }
+    // Attaching does not tell a frame buffer object made earlier that it is out of date.
+    dirtyAttachmentMap();
 }
 
 } // namespace OSG

@@ -3,6 +3,7 @@
 #include "Logger/Log.h"
 #include "OSGZELCoreFieldContainers/Background.h"
 #include "RenderManager/RenderPipelineForward.h"
+#include "RenderManager/RenderPipelineHDR.h"
 #include "RenderManager/RenderPipelineTesting.h"
 
 #include <cstdlib>
@@ -35,6 +36,7 @@ RenderManager::RenderManager(EventSystem* eventSystem)
     : m_eventSystem(eventSystem), m_lifetime(std::make_shared<char>())
 {
     registerRenderPipelineFactory("FORWARD", makeForwardPipeline);
+    registerRenderPipelineFactory("HDR", makePipeline<RenderPipelineHDR>);
     registerRenderPipelineFactory("TESTING", makePipeline<RenderPipelineTesting>);
 }
 
