@@ -279,11 +279,13 @@ void RenderPipelineHDR::createSettingsWidget()
         row->addWidget(control);
         layout->addLayout(row);
     };
-    // Configured in the order value, maximum, minimum, step: a spin box with two decimals
-    // rounds the value and the minimum it is given.
-    auto spinBox = [widget](const char* name, double value, const SpinBoxRange& range) {
+    // Configured in the order value, maximum, minimum, step: a spin box rounds the value and the
+    // minimum it is given to its decimals, so those come first.
+    auto spinBox = [widget](const char* name, double value, const SpinBoxRange& range,
+                            int decimals = 2) {
         auto* box = new QDoubleSpinBox(widget);
         box->setObjectName(name);
+        box->setDecimals(decimals);
         box->setValue(value);
         box->setMaximum(range.maximum);
         box->setMinimum(range.minimum);
@@ -306,8 +308,8 @@ void RenderPipelineHDR::createSettingsWidget()
     QDoubleSpinBox* blur = spinBox("blurAmount", m_settings.getBlurAmount(), {0, 10000000, 0.01});
     QCheckBox* combine = checkBox("combineBlend", m_settings.getCombineBlend());
     QCheckBox* occlusion = checkBox("ambientOcclusion", m_settings.getAmbientOcclusion());
-    QDoubleSpinBox* radius = spinBox("ambientOcclusionRadius",
-                                     m_settings.getAmbientOcclusionRadius(), {0.0001, 10, 0.001});
+    QDoubleSpinBox* radius = spinBox(
+        "ambientOcclusionRadius", m_settings.getAmbientOcclusionRadius(), {0.0001, 10, 0.001}, 4);
     QCheckBox* absColor = checkBox("absColor", m_settings.getAbsColor());
 
     addRow("Exposure", exposure);

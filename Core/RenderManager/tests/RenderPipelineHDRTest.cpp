@@ -89,8 +89,8 @@ TEST(RenderPipelineHDRTest, NewPipelineHoldsTheDefaultsInStageAndDialog)
                                          {"effectAmount", 0, 0, 10000000, 0.01, 2},
                                          {"gamma", 1, 0, 10000000, 0.01, 2},
                                          {"blurAmount", 0, 0, 10000000, 0.01, 2},
-                                         // Two decimals round 0.002 and 0.0001 to 0.
-                                         {"ambientOcclusionRadius", 0, 0, 10, 0.001, 2}};
+                                         // Enough decimals to show the radius and step it.
+                                         {"ambientOcclusionRadius", 0.002, 0.0001, 10, 0.001, 4}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(expected[i].name);
         const QDoubleSpinBox* box = boxes[int(i)];
@@ -101,7 +101,6 @@ TEST(RenderPipelineHDRTest, NewPipelineHoldsTheDefaultsInStageAndDialog)
         EXPECT_DOUBLE_EQ(box->singleStep(), expected[i].step);
         EXPECT_EQ(box->decimals(), expected[i].decimals);
     }
-    // The rounding shown is not taken over into the settings.
     EXPECT_FLOAT_EQ(pipeline->getSettings().getAmbientOcclusionRadius(), 0.002f);
     for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
         EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
@@ -109,6 +108,8 @@ TEST(RenderPipelineHDRTest, NewPipelineHoldsTheDefaultsInStageAndDialog)
     // The controls change the stage; the name label follows the name.
     boxes[0]->setValue(2.5);
     EXPECT_FLOAT_EQ(stage->getExposure(), 2.5f);
+    boxes[4]->stepUp();
+    EXPECT_FLOAT_EQ(pipeline->getSettings().getAmbientOcclusionRadius(), 0.003f);
     dialog->findChild<QCheckBox*>("absColor")->setChecked(true);
     EXPECT_TRUE(stage->getAbsColor());
     pipeline->setName("Bright");
