@@ -8,6 +8,7 @@
 // WORK_DIR keeps the mesh files (mesh.stl, mesh.osgb); by default they go with the run.
 // Run it from a build without sanitizers (scripts/benchmark-render.sh does all of it).
 #include "ApplicationBase/KernelAPI.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
@@ -206,7 +207,7 @@ double zelvistaFrameTime(osg::Node* scene, int frames)
     KernelAPI kernel(build + "/bin", data.path().toStdString(), build + "/Plugins", false);
     PluginFactory& factory = *kernel.getPluginFactory();
     auto* viewer = dynamic_cast<IOSGViewer*>(factory.createInstance(
-        uuidFromString("223fb851-8523-11b1-560f-61c2463f6d29"), PluginInstanceInfo("Benchmark")));
+        uuidFromString(WellKnownPlugins::defaultViewer), PluginInstanceInfo("Benchmark")));
     if (!viewer || !viewer->getWidget()) {
         std::fprintf(stderr, "no viewer plug-in in %s/Plugins\n", build.c_str());
         return -1.0;
