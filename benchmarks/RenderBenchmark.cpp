@@ -10,6 +10,7 @@
 // WORK_DIR keeps the mesh files (mesh.stl, mesh.osgb); by default they go with the run.
 // Run it from a build without sanitizers (scripts/benchmark-render.sh does all of it).
 #include "ApplicationBase/KernelAPI.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
@@ -261,7 +262,7 @@ std::vector<double> zelvistaFrameTimes(osg::Node* scene, int frames,
     std::vector<osg::ref_ptr<FinishDrawing>> finished;
     for (const ViewerSetup& setup : setups) {
         auto* viewer = dynamic_cast<IOSGViewer*>(factory.createInstance(
-            uuidFromString("223fb851-8523-11b1-560f-61c2463f6d29"),
+            uuidFromString(WellKnownPlugins::defaultViewer),
             PluginInstanceInfo("Benchmark" + std::to_string(viewers.size()))));
         if (!viewer || !viewer->getWidget()) {
             std::fprintf(stderr, "no viewer plug-in in %s/Plugins\n", build.c_str());

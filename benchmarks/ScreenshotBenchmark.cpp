@@ -10,6 +10,7 @@
 #include "ApplicationBase/KernelAPI.h"
 #include "OSGUtility/ImageFileWriter.h"
 #include "OSGUtility/Screenshot.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
@@ -85,7 +86,7 @@ int main(int argc, char** argv)
     KernelAPI kernel(build + "/bin", data.path().toStdString(), build + "/Plugins", false);
     PluginFactory& factory = *kernel.getPluginFactory();
     auto* viewer = dynamic_cast<IOSGViewer*>(factory.createInstance(
-        uuidFromString("223fb851-8523-11b1-560f-61c2463f6d29"), PluginInstanceInfo("Benchmark")));
+        uuidFromString(WellKnownPlugins::defaultViewer), PluginInstanceInfo("Benchmark")));
     osg::ref_ptr<osg::Node> sample = osgDB::readRefNodeFile(build + "/Media/samples/sample.osgt");
     if (!viewer || !sample) {
         std::fprintf(stderr, "no viewer plug-in or sample scene in %s\n", build.c_str());

@@ -6,6 +6,7 @@
 #include "OSGUtility/ImageFileWriter.h"
 #include "OSGUtility/ScreenshotProgress.h"
 #include "OSGZELCoreFieldContainers/Background.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/IOSGModel.h"
 #include "QtOSGPluginBase/ModelEvent.h"
 #include "RenderManager/IRenderPipeline.h"
@@ -461,8 +462,7 @@ void OSGViewerPlugin::setHeadMountedDisplay(bool enable, bool settings)
 
 ZEL_PLUGIN_DESCRIPTOR(OSGViewerPlugin,
                       PluginSDK::describe<OSGViewerPlugin>("OSGViewer",
-                                                           "223fb851-8523-11b1-560f-61c2463f6d29",
-                                                           20000)
+                                                           WellKnownPlugins::defaultViewer, 20000)
                           .description("Draws the scene model through a render pipeline")
                           .version("1.0")
                           .options(viewerOptions()))

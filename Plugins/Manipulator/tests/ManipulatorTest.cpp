@@ -1,5 +1,6 @@
 #include "EventSystem/EventSystem.h"
 #include "PluginKernel.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
 #include "QtOSGPluginBase/IQtInteraction.h"
 #include "QtOSGPluginBase/OSGModel.h"
@@ -18,7 +19,6 @@
 
 namespace {
 
-const char* const viewerType = "223fb851-8523-11b1-560f-61c2463f6d29";
 const char* const manipulatorType = "4f6c2a91-7d3e-4b8a-9e15-2c7b0d9a6f31";
 
 osg::Matrixd worldMatrix(const osg::Node& node)
@@ -34,7 +34,7 @@ protected:
     void SetUp() override
     {
         m_model = m_plugins.createModel();
-        m_viewer = m_plugins.create<IOSGViewer>(viewerType, "Viewer");
+        m_viewer = m_plugins.create<IOSGViewer>(WellKnownPlugins::defaultViewer, "Viewer");
         ASSERT_NE(m_viewer, nullptr);
         m_viewer->setModel(m_model);
         m_manipulator = m_plugins.create<IQtInteraction>(manipulatorType, "Manipulator");

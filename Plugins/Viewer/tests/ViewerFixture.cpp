@@ -2,6 +2,7 @@
 
 #include "ApplicationBase/KernelAPI.h"
 #include "LogCapture.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
@@ -15,11 +16,7 @@
 #include <osg/Material>
 #include <osg/ShapeDrawable>
 
-namespace {
-
-const char* const viewerType = "223fb851-8523-11b1-560f-61c2463f6d29";
-
-} // namespace
+namespace {} // namespace
 
 ViewerFixture::ViewerFixture() : m_log(std::make_unique<LogCapture>())
 {
@@ -38,8 +35,8 @@ ViewerFixture::~ViewerFixture()
 
 IOSGViewer* ViewerFixture::createViewer(const std::string& name)
 {
-    IPlugin* plugin = m_kernel->getPluginFactory()->createInstance(uuidFromString(viewerType),
-                                                                   PluginInstanceInfo(name));
+    IPlugin* plugin = m_kernel->getPluginFactory()->createInstance(
+        uuidFromString(WellKnownPlugins::defaultViewer), PluginInstanceInfo(name));
     return dynamic_cast<IOSGViewer*>(plugin);
 }
 

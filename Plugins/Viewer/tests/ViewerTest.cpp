@@ -2,6 +2,7 @@
 #include "EventSystem/EventHandler.h"
 #include "EventSystem/EventSystem.h"
 #include "LogCapture.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
 #include "QtOSGPluginBase/IQtInteraction.h"
@@ -449,7 +450,7 @@ TEST_F(ViewerEventTest, InputAndDropsReachTheEventSystem)
 
     // The main window's drop helper turns the drop into a load of the file.
     ASSERT_NE(kernel().getPluginFactory()->getOrCreateInstance(
-                  uuidFromString("376c5d28-cd84-4e0f-a809-2ceb314b9e11")),
+                  uuidFromString(WellKnownPlugins::sceneReader)),
               nullptr);
     DropEventHelper helper(kernel().getEventSystem());
     QObject::connect(&helper, &DropEventHelper::newDropEvent, [&](const QDropEvent* drop) {
