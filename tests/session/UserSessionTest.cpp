@@ -333,7 +333,7 @@ TEST_F(UserSessionTest, TheXArrowOfTheSelectedObjectMovesItAlongXAndUndoPutsItBa
         QApplication::sendEvent(widget, &event);
     };
     auto frame = [&] {
-        QTest::qWait(50);
+        QCoreApplication::processEvents();
         return widget->grabFramebuffer();
     };
     osg::Node* sphere = nullptr;

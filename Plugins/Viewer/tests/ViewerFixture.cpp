@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QOpenGLWidget>
+#include <QSignalSpy>
 #include <QTest>
 #include <iostream>
 #include <osg/Material>
@@ -48,11 +49,15 @@ std::shared_ptr<OSGModel> ViewerFixture::createModel(const std::string& name)
 
 void ViewerFixture::show(IOSGViewer& viewer)
 {
-    QWidget* widget = viewer.getWidget();
+    auto* widget = qobject_cast<QOpenGLWidget*>(viewer.getWidget());
+    ASSERT_NE(widget, nullptr);
+    QSignalSpy drawn(widget, &QOpenGLWidget::frameSwapped);
     widget->resize(Width, Height);
     widget->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(widget));
-    QTest::qWait(50);
+    // The first frame, then whatever showing the widget posted.
+    ASSERT_TRUE(!drawn.isEmpty() || drawn.wait(10000));
+    QCoreApplication::processEvents();
 }
 
 QImage ViewerFixture::grab(IOSGViewer& viewer)
