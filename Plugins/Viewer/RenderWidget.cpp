@@ -106,6 +106,18 @@ void RenderWidget::paintGL()
         update();
 }
 
+bool RenderWidget::drawFrameNow()
+{
+    if (!isValid() || !m_window)
+        return false;
+    makeCurrent();
+    m_window->setDefaultFboId(defaultFramebufferObject());
+    m_viewer->frame();
+    doneCurrent();
+    update();
+    return true;
+}
+
 bool RenderWidget::event(QEvent* event)
 {
     switch (event->type()) {

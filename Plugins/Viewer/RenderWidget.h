@@ -36,6 +36,9 @@ public:
     // Writes the first completed frame to the file, once.
     void setSnapshotFile(const QString& file) { m_snapshotFile = file; }
     int framesDrawn() const { return m_framesDrawn; }
+    // Draws a frame at once, outside of a paint event, for a caller that reads it back right
+    // after; false when the widget has no GL context yet.
+    bool drawFrameNow();
 
     // Shows the widget as a frameless window over the geometry; returnToHost puts it back.
     void showAsWindowOver(const QRect& geometry);

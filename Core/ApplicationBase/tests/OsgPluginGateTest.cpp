@@ -28,6 +28,8 @@ TEST(OsgPluginGateTest, TheWindowBaseRestrictsOsgDBBeforeAnyPluginInstance)
         for (const char* extension :
              {"osgt", "osgb", "osgx", "osg", "ive", "obj", "stl", "3ds", "dxf", "flt", "ac"})
             EXPECT_TRUE(isOsgLibraryAllowed(library(extension))) << extension;
+        // The colour-mapping pipeline's image export.
+        EXPECT_TRUE(isOsgLibraryAllowed(library("tif")));
         for (const char* extension : {"lua", "js", "curl", "p3d", "gdal", "png"})
             EXPECT_FALSE(isOsgLibraryAllowed(library(extension))) << extension;
     }

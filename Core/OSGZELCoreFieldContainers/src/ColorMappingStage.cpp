@@ -56,8 +56,9 @@ osg::ref_ptr<osg::Program> loadProgram(const std::string& folder, const char* ve
 {
     const std::string separator = folder.empty() || folder.back() == '/' ? "" : "/";
     const std::string vertex = readShaderSource(folder + separator + vertexFile);
-    const std::string fragment = readShaderSource(folder + separator + fragmentFile);
-    if (vertex.empty() || fragment.empty())
+    const std::string fragment =
+        vertex.empty() ? std::string() : readShaderSource(folder + separator + fragmentFile);
+    if (fragment.empty())
         return nullptr;
     osg::ref_ptr<osg::Program> program = new osg::Program;
     program->setName(fragmentFile);
@@ -295,18 +296,18 @@ void ColorMappingStage::setShaderPath(const std::string& path)
 {
     Passes& passes = *m_passes;
     passes.shaderPath = path;
+    // The first shader that cannot be read is reported; the stage then has none.
     osg::ref_ptr<osg::Program> gBuffer =
         loadProgram(path, "ColorMappingGBuffer.vert", "ColorMappingGBuffer.frag");
     osg::ref_ptr<osg::Program> mapping =
-        loadProgram(path, "ColorMappingQuad.vert", "ColorMapping.frag");
+        gBuffer ? loadProgram(path, "ColorMappingQuad.vert", "ColorMapping.frag") : nullptr;
     osg::ref_ptr<osg::Program> final =
-        loadProgram(path, "ColorMappingQuad.vert", "ColorMappingFinal.frag");
-    if (!gBuffer || !mapping || !final) {
-        gBuffer = mapping = final = nullptr;
-    } else {
+        mapping ? loadProgram(path, "ColorMappingQuad.vert", "ColorMappingFinal.frag") : nullptr;
+    if (!final)
+        gBuffer = mapping = nullptr;
+    else
         gBuffer->addBindAttribLocation("zelDrawableArrays",
                                        GBufferRenderBin::DrawableArraysLocation);
-    }
     auto setProgram = [](osg::Node& node, osg::Program* program) {
         osg::StateSet* state = node.getOrCreateStateSet();
         if (program)

@@ -53,6 +53,10 @@ Gate* makeGate(OsgPluginSet set)
     if (set == OsgPluginSet::ReaderHelper)
         for (const char* extension : imageExtensions)
             allow(extension);
+    // The colour-mapping pipeline writes its float images as TIFF. Only the library: the program
+    // still reads no ".tif" file through osgDB.
+    if (set == OsgPluginSet::Program)
+        gate->libraries.insert(registry->createLibraryNameForExtension("tif"));
     for (const char* kit : nodeKits) {
         const std::string lower = lowerCase(kit);
         gate->libraries.insert(registry->createLibraryNameForNodeKit(kit));

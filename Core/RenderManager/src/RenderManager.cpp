@@ -2,6 +2,7 @@
 
 #include "Logger/Log.h"
 #include "OSGZELCoreFieldContainers/Background.h"
+#include "RenderManager/RenderPipelineColorMapping.h"
 #include "RenderManager/RenderPipelineForward.h"
 #include "RenderManager/RenderPipelineTesting.h"
 
@@ -29,12 +30,23 @@ std::unique_ptr<IRenderPipeline> makeForwardPipeline(IKernel* host, EventSystem*
                                                    std::move(background));
 }
 
+std::unique_ptr<IRenderPipeline>
+makeColorMappingPipeline(IKernel* host, EventSystem* eventSystem, osg::ref_ptr<osg::Node> sceneRoot,
+                         osg::ref_ptr<osg::Object> auxiliaryContainer,
+                         osg::ref_ptr<OSG::Background> background)
+{
+    return std::make_unique<RenderPipelineColorMapping>(host, eventSystem, std::move(sceneRoot),
+                                                        std::move(auxiliaryContainer),
+                                                        std::move(background));
+}
+
 } // namespace
 
 RenderManager::RenderManager(EventSystem* eventSystem)
     : m_eventSystem(eventSystem), m_lifetime(std::make_shared<char>())
 {
     registerRenderPipelineFactory("FORWARD", makeForwardPipeline);
+    registerRenderPipelineFactory("COLOR_MAPPING", makeColorMappingPipeline);
     registerRenderPipelineFactory("TESTING", makePipeline<RenderPipelineTesting>);
 }
 

@@ -89,7 +89,7 @@ TEST(TraversalMaskPoolTest, PipelineOutlivingItsManagerReleasesNothing)
 TEST(RenderManagerFactoryTest, ModesAreSortedAndTakenNamesAreRefused)
 {
     RenderManager manager;
-    EXPECT_EQ(manager.getRenderPipelineModes(), (Names{"FORWARD", "TESTING"}));
+    EXPECT_EQ(manager.getRenderPipelineModes(), (Names{"COLOR_MAPPING", "FORWARD", "TESTING"}));
 
     int customCalls = 0;
     auto custom =
@@ -103,7 +103,8 @@ TEST(RenderManagerFactoryTest, ModesAreSortedAndTakenNamesAreRefused)
     EXPECT_FALSE(manager.registerRenderPipelineFactory("FORWARD", custom));
     EXPECT_TRUE(manager.registerRenderPipelineFactory("AMBIENT", custom));
     EXPECT_FALSE(manager.registerRenderPipelineFactory("AMBIENT", custom));
-    EXPECT_EQ(manager.getRenderPipelineModes(), (Names{"AMBIENT", "FORWARD", "TESTING"}));
+    EXPECT_EQ(manager.getRenderPipelineModes(),
+              (Names{"AMBIENT", "COLOR_MAPPING", "FORWARD", "TESTING"}));
 
     // The built-in factory stays in place.
     std::unique_ptr<IRenderPipeline> forward = create(manager, "FORWARD");
