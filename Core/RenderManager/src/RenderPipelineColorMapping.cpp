@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -68,6 +69,8 @@ struct RenderPipelineColorMapping::Dialog
     QComboBox* component = nullptr;
     QDoubleSpinBox* minimum = nullptr;
     QDoubleSpinBox* maximum = nullptr;
+    QComboBox* colorMap = nullptr;
+    QSpinBox* bands = nullptr;
     QCheckBox* updateGBuffer = nullptr;
     QCheckBox* mapping = nullptr;
     QCheckBox* final = nullptr;
@@ -204,11 +207,13 @@ void RenderPipelineColorMapping::applyRange(float minimum, float maximum, bool b
     if (banding && bandCount > 0)
         m_stage->setColorMappingNumBands(int(std::min<std::uint32_t>(bandCount, 65536u)));
 
-    if (m_dialog->minimum && m_dialog->maximum) {
+    if (m_dialog->minimum && m_dialog->maximum && m_dialog->bands) {
         const QSignalBlocker quietMinimum(m_dialog->minimum);
         const QSignalBlocker quietMaximum(m_dialog->maximum);
+        const QSignalBlocker quietBands(m_dialog->bands);
         m_dialog->minimum->setValue(minimum);
         m_dialog->maximum->setValue(maximum);
+        m_dialog->bands->setValue(banding ? m_stage->getColorMappingNumBands() : 0);
     }
 }
 
@@ -231,12 +236,20 @@ void RenderPipelineColorMapping::applyColorMap(std::uint32_t index)
     m_colorMapTexture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
     m_colorMapTexture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
     m_colorMapTexture->setResizeNonPowerOfTwoHint(false);
+    if (m_dialog->colorMap) {
+        const QSignalBlocker quiet(m_dialog->colorMap);
+        m_dialog->colorMap->setCurrentIndex(int(index));
+    }
 }
 
 void RenderPipelineColorMapping::minMaxValuesChanged()
 {
-    if (m_dialog->minimum && m_dialog->maximum)
-        applyRange(float(m_dialog->minimum->value()), float(m_dialog->maximum->value()), false, 0u);
+    // The dialog's band count goes with the range; 0 is a continuous map.
+    if (m_dialog->minimum && m_dialog->maximum && m_dialog->bands) {
+        const int bands = m_dialog->bands->value();
+        applyRange(float(m_dialog->minimum->value()), float(m_dialog->maximum->value()), bands > 0,
+                   std::uint32_t(std::max(bands, 0)));
+    }
 }
 
 void RenderPipelineColorMapping::selectColorMappedAttribute(int attribute)
@@ -497,6 +510,7 @@ void RenderPipelineColorMapping::createSettingsWidget()
         auto* box = new QDoubleSpinBox(widget);
         box->setObjectName(name);
         box->setSingleStep(0.1);
+        box->setDecimals(4);
         box->setMinimum(-SpinBoxLimit);
         box->setMaximum(SpinBoxLimit);
         connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
@@ -507,6 +521,22 @@ void RenderPipelineColorMapping::createSettingsWidget()
     addRow(tr("Minimum value:"), d.minimum);
     d.maximum = makeSpinBox("maximumValue");
     addRow(tr("Maximum value:"), d.maximum);
+
+    // Not only viewers choose the map and the bands: the user does here.
+    d.colorMap = new QComboBox(widget);
+    d.colorMap->setObjectName("colorMap");
+    for (int map = 0; map < ColorMaps::Count; ++map)
+        d.colorMap->addItem(QString("%1 %2").arg(map).arg(ColorMaps::name(map)));
+    connect(d.colorMap, QOverload<int>::of(&QComboBox::activated), this,
+            [this](int map) { applyRenderParameters(RenderParameters(std::uint32_t(map))); });
+    addRow(tr("Color map:"), d.colorMap);
+    d.bands = new QSpinBox(widget);
+    d.bands->setObjectName("bands");
+    d.bands->setRange(0, 256);
+    d.bands->setSpecialValueText(tr("continuous"));
+    connect(d.bands, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &RenderPipelineColorMapping::minMaxValuesChanged);
+    addRow(tr("Bands:"), d.bands);
 
     auto makeCheckBox = [&](const char* name, void (RenderPipelineColorMapping::*slot)(int)) {
         auto* box = new QCheckBox(widget);

@@ -8,8 +8,10 @@
 #include "RenderManager/RenderParameters.h"
 #include "RenderManager/RenderPipelineColorMapping.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
+#include <QSpinBox>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <osg/Group>
@@ -81,12 +83,28 @@ TEST(ColorMappingPipelineTest, NewPipelineHoldsTheDefaultsAndTheDialogShowsThem)
     EXPECT_EQ(maximum->value(), 1.0);
 
     // Minimum 0 and maximum 1: span 1. The range is applied once; the boxes do not echo.
-    LogCapture log;
     minimum->setValue(0.0);
     EXPECT_EQ(stage.getColorMappingMin(), 0.0f);
     EXPECT_EQ(stage.getInvColorMappingSpan(), 1.0f);
     EXPECT_EQ(minimum->value(), 0.0);
     EXPECT_EQ(maximum->value(), 1.0);
+
+    // The map and the bands are the user's to choose as well.
+    auto* maps = dialog->findChild<QComboBox*>("colorMap");
+    auto* bands = dialog->findChild<QSpinBox*>("bands");
+    ASSERT_TRUE(maps && bands);
+    EXPECT_EQ(maps->count(), 18);
+    EXPECT_EQ(maps->currentIndex(), 12);
+    emit maps->activated(3);
+    EXPECT_EQ(mapEntry(*pipeline, 0), osg::Vec4f(0, 0, 0, 1));
+    bands->setValue(4);
+    EXPECT_TRUE(stage.getColorMappingBanding());
+    EXPECT_EQ(stage.getColorMappingNumBands(), 4);
+    EXPECT_EQ(stage.getColorMappingMin(), 0.0f);
+    pipeline->applyRenderParameters(RenderParameters(-3.0f, 3.0f, false, 16u, 0u));
+    EXPECT_EQ(maps->currentIndex(), 16);
+    EXPECT_EQ(bands->value(), 0);
+    EXPECT_EQ(minimum->value(), -3.0);
 }
 
 TEST(ColorMappingPipelineTest, RenderParametersApplyByKindAndFlags)

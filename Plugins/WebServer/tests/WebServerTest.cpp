@@ -238,6 +238,25 @@ TEST_F(WebServerTest, ClientsBreakingTheProtocolAreDroppedAndOthersGoOn)
     QTRY_VERIFY_WITH_TIMEOUT(log.contains("sent something other than a request for a frame"),
                              Deadline);
 
+    // Asking again before the frame came is flooding.
+    std::future<void> flood = std::async(std::launch::async, [this] {
+        asio::io_context io;
+        websocket::stream<tcp::socket> socket(io);
+        socket.next_layer().connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+        limitWaiting(socket.next_layer());
+        socket.handshake("127.0.0.1", "/stream");
+        socket.text(true);
+        for (int i = 0; i < 2; ++i)
+            socket.write(asio::buffer(std::string("frame")));
+        beast::flat_buffer buffer;
+        beast::error_code closed;
+        while (!closed)
+            socket.read(buffer, closed);
+    });
+    await(flood);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains("asked for a frame again before it had the last"),
+                             Deadline);
+
     // The page and its script are served; nothing else is.
     const auto page = get(port, "/");
     EXPECT_EQ(page.result(), http::status::ok);
