@@ -279,8 +279,8 @@ bool OSGViewerPlugin::handleEvent(Event& event)
     followModelLayout();
     // A pipeline is about to read the frame back: it must be drawn before the dispatch returns.
     // (The pipeline tells when no viewer could draw one.)
-    if (modelEvent.kind == ModelEvent::BeforeReadBack && m_widget)
-        m_widget->drawFrameNow();
+    if (modelEvent.kind == ModelEvent::BeforeReadBack && m_widget && m_widget->drawFrameNow())
+        return false;
     requestRedraw();
     return false;
 }

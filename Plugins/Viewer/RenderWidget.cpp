@@ -114,7 +114,8 @@ bool RenderWidget::drawFrameNow()
     m_window->setDefaultFboId(defaultFramebufferObject());
     m_viewer->frame();
     doneCurrent();
-    update();
+    // No update(): the frame buffer now holds the current frame, and a repaint would draw it
+    // a second time for every exported frame.
     return true;
 }
 
