@@ -35,13 +35,13 @@ public:
 };
 
 // Into the coordinates of the scene's parent: a node's bound is given in those.
+// Along the first parents: a scene below shared groups has many paths up, too many to list.
 osg::Matrixd parentToWorld(osg::Node& scene)
 {
-    const osg::NodePathList paths = scene.getParentalNodePaths();
-    if (paths.empty())
-        return {};
-    osg::NodePath path = paths.front();
-    path.pop_back();
+    osg::NodePath path;
+    for (osg::Node* at = scene.getNumParents() > 0 ? scene.getParent(0) : nullptr;
+         at && path.size() < 4096; at = at->getNumParents() > 0 ? at->getParent(0) : nullptr)
+        path.insert(path.begin(), at);
     return osg::computeLocalToWorld(path);
 }
 

@@ -1,5 +1,6 @@
 #include "SceneTreeModel.h"
 
+#include "QtOSGPluginBase/GraphQueries.h"
 #include "QtOSGPluginBase/IOSGModel.h"
 #include "QtOSGPluginBase/ModelCommands/NodeReparent.h"
 
@@ -14,26 +15,6 @@
 namespace {
 
 const char* const nodesMimeType = "application/x-zelvista-scene-nodes";
-
-// Through any of its parents: a node below a shared subgraph has many paths up, so the walk
-// visits each ancestor once instead of listing the paths.
-bool isAncestorOf(const osg::Node* ancestor, const osg::Node* node)
-{
-    std::vector<const osg::Node*> open{node};
-    std::vector<const osg::Node*> seen{node};
-    while (!open.empty()) {
-        const osg::Node* at = open.back();
-        open.pop_back();
-        if (at == ancestor)
-            return true;
-        for (unsigned int i = 0; i < at->getNumParents(); ++i)
-            if (std::find(seen.begin(), seen.end(), at->getParent(i)) == seen.end()) {
-                seen.push_back(at->getParent(i));
-                open.push_back(at->getParent(i));
-            }
-    }
-    return false;
-}
 
 } // namespace
 
@@ -101,25 +82,32 @@ osg::Node* SceneTreeModel::node(const QModelIndex& index) const
 QModelIndex SceneTreeModel::indexOf(const osg::Node* node) const
 {
     std::shared_ptr<IOSGModel> model = m_model.lock();
-    if (!node || !model || !model->getRoot())
+    if (!node || !model || !model->getRoot() || !isBelow(*node, *model->getRoot()))
         return {};
-    osg::Group* root = model->getRoot().get();
-    for (const osg::NodePath& path : const_cast<osg::Node*>(node)->getParentalNodePaths(root)) {
-        if (path.empty() || path.front() != root)
-            continue;
-        QModelIndex index = this->index(0, 0);
-        for (std::size_t depth = 1; depth < path.size() && index.isValid(); ++depth) {
-            Item* parent = item(index);
-            populate(*parent);
-            auto child = std::find_if(parent->children.begin(), parent->children.end(),
-                                      [&](const auto& c) { return c->node == path[depth]; });
-            index = child == parent->children.end() ? QModelIndex()
-                                                    : createIndex((*child)->row, 0, child->get());
-        }
-        if (index.isValid())
-            return index;
+    // One path up through the first parents that lead to ROOT, then down through the items.
+    const osg::Group* root = model->getRoot().get();
+    osg::NodePath path{const_cast<osg::Node*>(node)};
+    while (path.front() != root) {
+        osg::Node* at = path.front();
+        osg::Group* up = nullptr;
+        for (unsigned int i = 0; !up && i < at->getNumParents(); ++i)
+            if (std::find(path.begin(), path.end(), at->getParent(i)) == path.end() &&
+                isBelow(*at->getParent(i), *root))
+                up = at->getParent(i);
+        if (!up)
+            return {};
+        path.insert(path.begin(), up);
     }
-    return {};
+    QModelIndex index = this->index(0, 0);
+    for (std::size_t depth = 1; depth < path.size() && index.isValid(); ++depth) {
+        Item* parent = item(index);
+        populate(*parent);
+        auto child = std::find_if(parent->children.begin(), parent->children.end(),
+                                  [&](const auto& c) { return c->node == path[depth]; });
+        index = child == parent->children.end() ? QModelIndex()
+                                                : createIndex((*child)->row, 0, child->get());
+    }
+    return index;
 }
 
 QModelIndex SceneTreeModel::index(int row, int column, const QModelIndex& parent) const
@@ -281,7 +269,7 @@ SceneTreeModel::Moves SceneTreeModel::nodesToMove(const QMimeData* data,
         osg::Node* moved = it->node.get();
         osg::Group* from = it->parent && it->parent->node ? it->parent->node->asGroup() : nullptr;
         // A node dropped into itself or below itself would make the graph a cycle.
-        if (!moved || !from || !isMovable(*it) || moved == group || isAncestorOf(moved, group) ||
+        if (!moved || !from || !isMovable(*it) || moved == group || isBelow(*group, *moved) ||
             (targetIsGeode && !moved->asDrawable()))
             return {};
         const bool alreadyThere = from == group;

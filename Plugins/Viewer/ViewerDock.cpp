@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalBlocker>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 ViewerDock::ViewerDock(const std::vector<std::string>& modes, QWidget* parent)
@@ -29,6 +30,14 @@ void ViewerDock::setCurrentMode(const std::string& mode)
     const QSignalBlocker quiet(m_modes);
     const auto items = m_modes->findItems(QString::fromStdString(mode), Qt::MatchExactly);
     m_modes->setCurrentItem(items.isEmpty() ? nullptr : items.front());
+}
+
+void ViewerDock::addAction(QAction* action)
+{
+    auto* button = new QToolButton(this);
+    button->setDefaultAction(action);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_layout->insertWidget(2, button);
 }
 
 void ViewerDock::setSettingsWidget(QWidget* settings)

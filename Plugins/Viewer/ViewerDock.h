@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QListWidget;
 class QVBoxLayout;
 
@@ -19,6 +20,8 @@ public:
     ~ViewerDock() override;
 
     void setCurrentMode(const std::string& mode);
+    // A button for the action, below the modes.
+    void addAction(QAction* action);
     // Shows the widget below the modes without taking it over; null shows none.
     void setSettingsWidget(QWidget* settings);
 

@@ -3,6 +3,7 @@
 #include "EventSystem/EventSystem.h"
 #include "Logger/Log.h"
 #include "PluginSystem/PluginFactory.h"
+#include "QtOSGPluginBase/GraphQueries.h"
 #include "QtOSGPluginBase/ModelCommands/IModelCommand.h"
 #include "QtOSGPluginBase/ModelEvent.h"
 #include "UndoHistory.h"
@@ -14,7 +15,6 @@
 #include <osg/Geometry>
 #include <osg/Material>
 #include <osg/MatrixTransform>
-#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -53,35 +53,6 @@ osg::ref_ptr<osg::StateSet> createHighlightMaterial()
     // Unlit, the lines take their own red colour whatever the lights are.
     stateSet->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
     return stateSet;
-}
-
-// The path through the first parents up to the top: one path, however many a shared subgraph
-// has. Stops at a cycle.
-osg::NodePath firstParentPath(osg::Node& node)
-{
-    osg::NodePath path;
-    std::unordered_set<const osg::Node*> seen;
-    for (osg::Node* at = &node; at && seen.insert(at).second;
-         at = at->getNumParents() > 0 ? at->getParent(0) : nullptr)
-        path.insert(path.begin(), at);
-    return path;
-}
-
-// Whether the node hangs (through any of its parents) below root.
-bool isBelow(const osg::Node* node, const osg::Node* root)
-{
-    std::unordered_set<const osg::Node*> seen{node};
-    std::vector<const osg::Node*> open{node};
-    while (!open.empty()) {
-        const osg::Node* at = open.back();
-        open.pop_back();
-        if (at == root)
-            return true;
-        for (unsigned int i = 0; i < at->getNumParents(); ++i)
-            if (seen.insert(at->getParent(i)).second)
-                open.push_back(at->getParent(i));
-    }
-    return false;
 }
 
 osg::BoundingBox worldBoundingBox(osg::Node& node)
@@ -432,7 +403,7 @@ void OSGModel::followScene()
         return;
     SetOfNodes kept;
     for (const osg::ref_ptr<osg::Node>& node : m_selectedNodes)
-        if (node && isBelow(node.get(), m_root.get()))
+        if (node && m_root && isBelow(*node, *m_root))
             kept.add(node);
     m_selectedNodes = kept;
     // Shown boxes are measured again: their nodes may have moved, or gone.

@@ -186,6 +186,8 @@ void Zelvista::hostDefaultViewer()
              {m_model->getUndoAction(), m_model->getRedoAction(), m_model->getClearUndoAction()})
             if (action)
                 ui->m_MenuUndo->addAction(action);
+        // The undo action's tip tells how much memory the history keeps.
+        ui->m_MenuUndo->setToolTipsVisible(true);
         connect(m_model->getClearUndoAction(), &QAction::triggered, this,
                 &Zelvista::clearUndoStackSlot);
     }
