@@ -116,7 +116,8 @@ void RenderWidget::paintGL()
 
 bool RenderWidget::drawFrameNow()
 {
-    if (!isValid() || !m_window)
+    // A screenshot's tiles hold the viewer's camera until it is done.
+    if (!isValid() || !m_window || m_takingScreenshot)
         return false;
     makeCurrent();
     m_window->setDefaultFboId(defaultFramebufferObject());
