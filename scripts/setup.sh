@@ -15,6 +15,8 @@ packages=(
   googletest libgtest-dev libgmock-dev
   libseccomp-dev
   xvfb xauth libgl1-mesa-dri shared-mime-info
+  # The web server plug-in serves Debian's three.js; its browser test runs headless Chromium.
+  libjs-three chromium
 )
 
 missing=()

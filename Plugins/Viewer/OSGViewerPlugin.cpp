@@ -401,10 +401,15 @@ bool OSGViewerPlugin::handleEvent(Event& event)
 {
     if (!m_model || event.type != EventType::Model)
         return false;
-    if (static_cast<const ModelEvent&>(event).modelUuid == m_model->getUuid()) {
-        followModelLayout();
-        requestRedraw();
-    }
+    const auto& modelEvent = static_cast<const ModelEvent&>(event);
+    if (modelEvent.modelUuid != m_model->getUuid())
+        return false;
+    followModelLayout();
+    // A pipeline is about to read the frame back: it must be drawn before the dispatch returns.
+    // (The pipeline tells when no viewer could draw one.)
+    if (modelEvent.kind == ModelEvent::BeforeReadBack && m_widget && m_widget->drawFrameNow())
+        return false;
+    requestRedraw();
     return false;
 }
 

@@ -114,6 +114,20 @@ void RenderWidget::paintGL()
         update();
 }
 
+bool RenderWidget::drawFrameNow()
+{
+    // A screenshot's tiles hold the viewer's camera until it is done.
+    if (!isValid() || !m_window || m_takingScreenshot)
+        return false;
+    makeCurrent();
+    m_window->setDefaultFboId(defaultFramebufferObject());
+    m_viewer->frame();
+    doneCurrent();
+    // No update(): the frame buffer now holds the current frame, and a repaint would draw it
+    // a second time for every exported frame.
+    return true;
+}
+
 bool RenderWidget::event(QEvent* event)
 {
     switch (event->type()) {

@@ -40,6 +40,9 @@ public:
     // Writes the first completed frame to the file, once.
     void setSnapshotFile(const QString& file) { m_snapshotFile = file; }
     int framesDrawn() const { return m_framesDrawn; }
+    // Draws a frame at once, outside of a paint event, for a caller that reads it back right
+    // after; false when the widget has no GL context yet or takes a screenshot.
+    bool drawFrameNow();
 
     // The view rendered off screen at width by height pixels (see OSGU::takeScreenshot), in the
     // widget's context, or in one of its own while the widget has none; the widget shows its

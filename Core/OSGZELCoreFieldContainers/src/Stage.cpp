@@ -50,9 +50,14 @@ Background* Stage::getBackground() const
 
 void Stage::traverse(osg::NodeVisitor& nv)
 {
+    cullBackground(nv);
+    osg::Camera::traverse(nv);
+}
+
+void Stage::cullBackground(osg::NodeVisitor& nv)
+{
     if (nv.getVisitorType() == osg::NodeVisitor::CULL_VISITOR)
         m_clear->accept(nv);
-    osg::Camera::traverse(nv);
 }
 
 void Stage::applyRenderTarget()

@@ -2,6 +2,7 @@
 
 #include "Logger/Log.h"
 #include "OSGZELCoreFieldContainers/Background.h"
+#include "RenderManager/RenderPipelineColorMapping.h"
 #include "RenderManager/RenderPipelineForward.h"
 #include "RenderManager/RenderPipelineHDR.h"
 #include "RenderManager/RenderPipelineTesting.h"
@@ -30,6 +31,16 @@ std::unique_ptr<IRenderPipeline> makeForwardPipeline(IKernel* host, EventSystem*
                                                    std::move(background));
 }
 
+std::unique_ptr<IRenderPipeline>
+makeColorMappingPipeline(IKernel* host, EventSystem* eventSystem, osg::ref_ptr<osg::Node> sceneRoot,
+                         osg::ref_ptr<osg::Object> auxiliaryContainer,
+                         osg::ref_ptr<OSG::Background> background)
+{
+    return std::make_unique<RenderPipelineColorMapping>(host, eventSystem, std::move(sceneRoot),
+                                                        std::move(auxiliaryContainer),
+                                                        std::move(background));
+}
+
 } // namespace
 
 RenderManager::RenderManager(EventSystem* eventSystem)
@@ -37,6 +48,7 @@ RenderManager::RenderManager(EventSystem* eventSystem)
 {
     registerRenderPipelineFactory("FORWARD", makeForwardPipeline);
     registerRenderPipelineFactory("HDR", makePipeline<RenderPipelineHDR>);
+    registerRenderPipelineFactory("COLOR_MAPPING", makeColorMappingPipeline);
     registerRenderPipelineFactory("TESTING", makePipeline<RenderPipelineTesting>);
 }
 

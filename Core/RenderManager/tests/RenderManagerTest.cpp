@@ -90,7 +90,8 @@ TEST(TraversalMaskPoolTest, PipelineOutlivingItsManagerReleasesNothing)
 TEST(RenderManagerFactoryTest, ModesAreSortedAndTakenNamesAreRefused)
 {
     RenderManager manager;
-    EXPECT_EQ(manager.getRenderPipelineModes(), (Names{"FORWARD", "HDR", "TESTING"}));
+    EXPECT_EQ(manager.getRenderPipelineModes(),
+              (Names{"COLOR_MAPPING", "FORWARD", "HDR", "TESTING"}));
 
     int customCalls = 0;
     auto custom =
@@ -105,7 +106,8 @@ TEST(RenderManagerFactoryTest, ModesAreSortedAndTakenNamesAreRefused)
     EXPECT_FALSE(manager.registerRenderPipelineFactory("HDR", custom));
     EXPECT_TRUE(manager.registerRenderPipelineFactory("AMBIENT", custom));
     EXPECT_FALSE(manager.registerRenderPipelineFactory("AMBIENT", custom));
-    EXPECT_EQ(manager.getRenderPipelineModes(), (Names{"AMBIENT", "FORWARD", "HDR", "TESTING"}));
+    EXPECT_EQ(manager.getRenderPipelineModes(),
+              (Names{"AMBIENT", "COLOR_MAPPING", "FORWARD", "HDR", "TESTING"}));
 
     // The built-in factory stays in place.
     std::unique_ptr<IRenderPipeline> forward = create(manager, "FORWARD");

@@ -402,6 +402,34 @@ TEST_F(ViewerEventTest, AModelEventAsksForExactlyOneFrame)
     viewer->getWidget()->removeEventFilter(&counter);
 }
 
+// An export reads the frame back right after its capture event: the viewer draws it then, and
+// once only (a repaint would draw it again for every streamed frame).
+TEST_F(ViewerEventTest, ACaptureDrawsTheFrameAtOnceAndOnlyOnce)
+{
+    auto model = createModel("captured");
+    osg::ref_ptr<osg::Geometry> box = makeBox(osg::Vec3(), 1.0f, osg::Vec4(1, 0, 0, 1));
+    osg::ref_ptr<DrawCounter> draws = new DrawCounter;
+    box->setDrawCallback(draws);
+    model->getScene()->addChild(box);
+    IOSGViewer* viewer = createViewer("Viewer");
+    ASSERT_NE(viewer, nullptr);
+    viewer->setModel(model);
+    show(*viewer);
+    PaintCounter counter;
+    viewer->getWidget()->installEventFilter(&counter);
+
+    draws->count = 0;
+    ModelEvent capture(ModelEvent::BeforeReadBack);
+    model->sendEvent(capture);
+    EXPECT_EQ(draws->count, 1) << "the frame is not drawn before the dispatch returns";
+    // An update would be waiting among the posted events now.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0);
+    EXPECT_EQ(draws->count, 1);
+    viewer->getWidget()->removeEventFilter(&counter);
+}
+
 TEST_F(ViewerEventTest, InputAndDropsReachTheEventSystem)
 {
     auto model = createModel("drop");
