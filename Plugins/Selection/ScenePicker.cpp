@@ -6,16 +6,17 @@
 #include <osgUtil/IntersectionVisitor>
 #include <osgUtil/LineSegmentIntersector>
 #include <osgUtil/PolytopeIntersector>
+#include <set>
 
 namespace {
 
 // Half the side of the square in which points and lines are caught, in pixels.
 const double thinPickRadius = 4.0;
 
-class KdTreeVisitor : public osg::NodeVisitor
+class MeshVisitor : public osg::NodeVisitor
 {
 public:
-    KdTreeVisitor() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) { setNodeMaskOverride(~0u); }
+    MeshVisitor() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) { setNodeMaskOverride(~0u); }
 
     void apply(osg::Geometry& geometry) override
     {
@@ -23,15 +24,14 @@ public:
         if (geometry.getShape() || !vertices ||
             vertices->getNumElements() < ScenePicker::minimumKdTreeVertices)
             return;
-        osg::ref_ptr<osg::KdTree> tree = new osg::KdTree;
-        osg::KdTree::BuildOptions options;
-        if (tree->build(options, &geometry)) {
-            geometry.setShape(tree.get());
-            ++built;
-        }
+        if (m_seen.insert(&geometry).second)
+            meshes.push_back(&geometry);
     }
 
-    unsigned built = 0;
+    std::vector<osg::ref_ptr<osg::Geometry>> meshes;
+
+private:
+    std::set<const osg::Geometry*> m_seen;
 };
 
 // Into the coordinates of the scene's parent: a node's bound is given in those.
@@ -93,9 +93,27 @@ osg::NodePath pickThin(const osg::Matrixd& toWindow, osg::Node& scene, double x,
 
 unsigned ScenePicker::buildKdTrees(osg::Node& node)
 {
-    KdTreeVisitor visitor;
+    unsigned built = 0;
+    for (const osg::ref_ptr<osg::Geometry>& geometry : meshesWithoutKdTrees(node))
+        if (osg::ref_ptr<osg::Shape> tree = makeKdTree(*geometry)) {
+            geometry->setShape(tree);
+            ++built;
+        }
+    return built;
+}
+
+std::vector<osg::ref_ptr<osg::Geometry>> ScenePicker::meshesWithoutKdTrees(osg::Node& node)
+{
+    MeshVisitor visitor;
     node.accept(visitor);
-    return visitor.built;
+    return std::move(visitor.meshes);
+}
+
+osg::ref_ptr<osg::Shape> ScenePicker::makeKdTree(osg::Geometry& geometry)
+{
+    osg::ref_ptr<osg::KdTree> tree = new osg::KdTree;
+    osg::KdTree::BuildOptions options;
+    return tree->build(options, &geometry) ? tree : nullptr;
 }
 
 osg::NodePath ScenePicker::pick(const osg::Camera& camera, osg::Node& scene, double x, double y,
