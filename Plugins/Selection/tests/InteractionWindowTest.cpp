@@ -75,6 +75,7 @@ protected:
         while (m_window->isLoading() && !deadline.hasExpired())
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         ASSERT_FALSE(m_window->isLoading());
+        QApplication::processEvents();
         const auto viewers = m_window->getKernel()->getPluginFactory()->getInstances<IOSGViewer>();
         ASSERT_FALSE(viewers.empty());
         m_viewer = viewers.front();
