@@ -97,6 +97,9 @@ OSGViewerPlugin::OSGViewerPlugin(IKernel* kernel, const PluginInstanceInfo& info
             ZEL_WARN << "OSGViewerPlugin: The option " << snapshotOption << " is no file name.\n";
         }
         variables.erase(snapshotOption);
+        // The file given to the program arrives after the first frames; the snapshot waits.
+        if (variables.count("loadFile"))
+            m_widget->expectScene();
     }
 
     const RenderManager* manager = kernel->getRenderManager();
@@ -241,7 +244,8 @@ void OSGViewerPlugin::onSceneLoaded()
     // A loaded file may bring node masks without this pipeline's bit.
     prepareVisitedScene();
     frameScene();
-    requestRedraw();
+    if (m_widget)
+        m_widget->sceneArrived();
 }
 
 void OSGViewerPlugin::frameScene()
