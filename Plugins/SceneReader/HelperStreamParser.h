@@ -18,6 +18,5 @@ public:
     // Null with the reason when the stream holds no sound scene; otherwise the scene's distinct
     // nodes, parents first, go to nodes.
     static osg::ref_ptr<osg::Node> parse(PipeInputBuffer& buffer, std::string& error,
-                                         std::vector<const osg::Node*>& nodes,
-                                         int arraysFd = -1);
+                                         std::vector<const osg::Node*>& nodes, int arraysFd = -1);
 };

@@ -1,5 +1,6 @@
 #include "SceneReader.h"
 
+#include "FlatShading.h"
 #include "Logger/Log.h"
 #include "QtOSGPluginBase/OsgFormatFilter.h"
 #include "QtOSGPluginBase/OsgPluginGate.h"
@@ -148,6 +149,7 @@ osg::ref_ptr<osg::Node> SceneReader::readFile(const std::string& path,
         ZEL_WARN << "SceneReader::read: " << path << ": " << warning << "\n";
     VertexBufferVisitor useVertexBuffers;
     node->accept(useVertexBuffers);
+    FlatShading::apply(*node);
     ZEL_INFO << "SceneReader::read: Read " << path << "; the reader helper held at most "
              << outcome.helperPeakKilobytes / 1024 << " MiB.\n";
     return node;

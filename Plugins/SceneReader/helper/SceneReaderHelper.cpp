@@ -6,6 +6,7 @@
 // Lines it starts with "warning: " on standard error are things the plug-in reports.
 #include "ArrayBlockWriter.h"
 #include "ExternalReferenceResolver.h"
+#include "FlatMeshWelder.h"
 #include "HelperExitCode.h"
 #include "HelperSandbox.h"
 #include "QtOSGPluginBase/OsgPluginGate.h"
@@ -215,6 +216,7 @@ int main(int argc, char** argv)
         std::cerr << problem << std::endl;
         finish(HelperExitCode::UnsafeScene);
     }
+    FlatMeshWelder::weld(*scene);
     if (arguments.arraysFd >= 0) {
         ArrayBlockWriter arrays(arguments.arraysFd);
         if (!arrays.moveArrays(*scene, error)) {

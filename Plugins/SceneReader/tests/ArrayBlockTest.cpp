@@ -1,6 +1,7 @@
 #include "ErrorCapture.h"
 #include "SceneIOKernel.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -141,3 +142,66 @@ TEST_F(ArrayBlockTest, BlocksOfAHelperThatLiesAreRefused)
 }
 
 } // namespace
+
+namespace {
+
+// A binary STL grid of 2 * side^2 triangles, each with its facet normal.
+QByteArray stlGrid(int side, std::vector<osg::Vec3>& corners)
+{
+    QByteArray bytes(80, ' ');
+    const std::uint32_t count = std::uint32_t(2 * side * side);
+    bytes.append(reinterpret_cast<const char*>(&count), 4);
+    auto at = [](int i, int j) {
+        return osg::Vec3(float(i), float(j), float((i * j) % 3));
+    };
+    for (int j = 0; j < side; ++j)
+        for (int i = 0; i < side; ++i)
+            for (const auto& triangle :
+                 {std::array<osg::Vec3, 3>{at(i, j), at(i + 1, j), at(i + 1, j + 1)},
+                  std::array<osg::Vec3, 3>{at(i, j), at(i + 1, j + 1), at(i, j + 1)}}) {
+                osg::Vec3 normal = (triangle[1] - triangle[0]) ^ (triangle[2] - triangle[0]);
+                normal.normalize();
+                bytes.append(reinterpret_cast<const char*>(normal.ptr()), 12);
+                for (const osg::Vec3& corner : triangle) {
+                    bytes.append(reinterpret_cast<const char*>(corner.ptr()), 12);
+                    corners.push_back(corner);
+                }
+                bytes.append(2, '\0');
+            }
+    return bytes;
+}
+
+} // namespace
+
+// Separate triangles with flat normals arrive as shared corners and an index list, without
+// normals, shaded per facet: the same triangles at a sixth of the vertices.
+TEST(FlatMeshTest, LargeFlatShadedMeshesArriveWeldedWithTheSameTriangles)
+{
+    SceneIOKernel io;
+    std::vector<osg::Vec3> corners;
+    io.writeBytes("grid.stl", stlGrid(64, corners));
+    FileResult result;
+    osg::ref_ptr<osg::Node> node = io.reader()->readFile(io.file("grid.stl"), nullptr, result);
+    ASSERT_TRUE(node.valid()) << result.reason;
+    osg::Node* at = node.get();
+    while (at && at->asGroup() && at->asGroup()->getNumChildren() > 0)
+        at = at->asGroup()->getChild(0);
+    osg::Geometry* mesh = at ? at->asGeometry() : nullptr;
+    ASSERT_NE(mesh, nullptr);
+    const auto* vertices = dynamic_cast<const osg::Vec3Array*>(mesh->getVertexArray());
+    ASSERT_NE(vertices, nullptr);
+    EXPECT_EQ(vertices->size(), 65u * 65u);
+    EXPECT_EQ(mesh->getNormalArray(), nullptr);
+    ASSERT_EQ(mesh->getNumPrimitiveSets(), 1u);
+    const auto* indices = dynamic_cast<const osg::DrawElementsUInt*>(mesh->getPrimitiveSet(0));
+    ASSERT_NE(indices, nullptr);
+    ASSERT_EQ(indices->size(), corners.size());
+    std::size_t same = 0;
+    for (std::size_t i = 0; i < corners.size(); ++i)
+        same += (*vertices)[(*indices)[i]] == corners[i];
+    EXPECT_EQ(same, corners.size());
+    ASSERT_NE(mesh->getStateSet(), nullptr);
+    EXPECT_NE(mesh->getStateSet()->getAttribute(osg::StateAttribute::PROGRAM), nullptr);
+    bool asked = false;
+    EXPECT_FALSE(mesh->getUserValue("zelvista.flatShading", asked));
+}
