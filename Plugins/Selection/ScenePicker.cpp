@@ -1,5 +1,7 @@
 #include "ScenePicker.h"
 
+#include <algorithm>
+#include <cmath>
 #include <osg/Camera>
 #include <osg/Geometry>
 #include <osg/KdTree>
@@ -53,14 +55,27 @@ osg::NodePath pickSurface(const osg::Matrixd& fromWindow, const osg::Vec3d* eye,
     if (!bound.valid())
         return {};
     const osg::Vec3d nearPoint = osg::Vec3d(x, y, 0.0) * fromWindow;
-    osg::Vec3d direction = osg::Vec3d(x, y, 1.0) * fromWindow - nearPoint;
+    const osg::Vec3d farPoint = osg::Vec3d(x, y, 1.0) * fromWindow;
+    osg::Vec3d direction = farPoint - nearPoint;
     direction.normalize();
     const osg::Vec3d center = bound.center();
     const double radius = bound.radius();
     // An orthographic camera sees along the whole line.
-    const osg::Vec3d start =
+    const osg::Vec3d from =
         eye ? *eye : nearPoint - direction * ((nearPoint - center).length() + radius);
-    const osg::Vec3d end = start + direction * ((center - start).length() + radius);
+    const double along = (center - from) * direction;
+    const double offLine = (center - from).length2() - along * along;
+    if (offLine > radius * radius)
+        return {};
+    // Between the near and far planes, as the view's own intersection goes (which its k-d
+    // trees search fastest), stretched to the parts of the scene's sphere the planes cut off.
+    const double inside = std::sqrt(radius * radius - offLine);
+    const double nearAt = (nearPoint - from) * direction;
+    const double farAt = (farPoint - from) * direction;
+    const double startAt = std::min(nearAt, std::max(0.0, along - inside));
+    const double endAt = std::max(farAt, along + inside);
+    const osg::Vec3d start = from + direction * startAt;
+    const osg::Vec3d end = from + direction * endAt;
 
     osg::ref_ptr<osgUtil::LineSegmentIntersector> intersector =
         new osgUtil::LineSegmentIntersector(osgUtil::Intersector::MODEL, start, end);
