@@ -90,8 +90,8 @@ def run_zelvista(program, mesh, data_home, timeout):
             helper = float(line.split("held at most")[1].split()[0])
         if SCENE_SHOWN in line:
             shown = time.monotonic() - start
-            if "(" in line:
-                size = line.split("(")[1].split(" pixels")[0].replace(" ", "")
+            if " pixels)" in line:
+                size = line.rsplit("(", 1)[1].split(" pixels")[0]
             break
         if time.monotonic() - start > timeout:
             break
