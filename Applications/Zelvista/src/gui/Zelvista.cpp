@@ -33,8 +33,8 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUndoStack>
 #include <QUrl>
 #include <boost/program_options/variables_map.hpp>
@@ -122,7 +122,7 @@ Zelvista::Zelvista(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags
         ui->m_ActionFullScreen->setChecked(true);
     // A plug-in's status bar may have taken the place of the one the progress went to.
     if (m_loads->isBusy())
-        showLoadProgress(QFile::decodeName(m_loads->currentPath().c_str()));
+        showLoadMessage();
 }
 
 Zelvista::~Zelvista()
@@ -299,24 +299,33 @@ bool Zelvista::isLoading() const
 
 void Zelvista::showLoadProgress(const QString& path)
 {
-    QStatusBar* bar = statusBar();
-    if (!m_loadProgress || m_loadProgress->parentWidget() != bar) {
-        delete m_loadProgress.data();
-        m_loadProgress = new QProgressBar(bar);
-        // How long a reader takes is unknown: the bar only shows that it works.
-        m_loadProgress->setRange(0, 0);
-        m_loadProgress->setMaximumWidth(160);
-        bar->addPermanentWidget(m_loadProgress);
+    // Seconds in the message rather than a busy bar: the bar's animation has the whole window,
+    // GL view included, composed many times a second, which took a third of a core from the read.
+    if (!m_loadTicker) {
+        m_loadTicker = new QTimer(this);
+        m_loadTicker->setInterval(1000);
+        connect(m_loadTicker, &QTimer::timeout, this, &Zelvista::showLoadMessage);
     }
-    m_loadProgress->show();
+    m_loadName = QFileInfo(path).fileName();
+    m_loadClock.start();
+    m_loadTicker->start();
     m_cancelLoadAction->setEnabled(true);
-    bar->showMessage(tr("Reading %1 ... (Esc cancels)").arg(QFileInfo(path).fileName()));
+    showLoadMessage();
+}
+
+void Zelvista::showLoadMessage()
+{
+    const qint64 seconds = m_loadClock.elapsed() / 1000;
+    const QString message =
+        seconds > 0 ? tr("Reading %1 ... %2 s (Esc cancels)").arg(m_loadName).arg(seconds)
+                    : tr("Reading %1 ... (Esc cancels)").arg(m_loadName);
+    statusBar()->showMessage(message);
 }
 
 void Zelvista::hideLoadProgress()
 {
-    if (m_loadProgress)
-        m_loadProgress->hide();
+    if (m_loadTicker)
+        m_loadTicker->stop();
     m_cancelLoadAction->setEnabled(false);
 }
 

@@ -2,6 +2,7 @@
 
 #include "ApplicationBase/QtApplication.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <memory>
@@ -9,12 +10,12 @@
 #include <vector>
 
 class DropEventHelper;
-class QProgressBar;
 class SceneLoadQueue;
 class IOSGModel;
 class IOSGViewer;
 class OSGModel;
 class QAction;
+class QTimer;
 class QDropEvent;
 class Ui_ZelvistaClass;
 
@@ -76,6 +77,7 @@ private:
     void startLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
                    const std::string& path, bool newScene);
     void showLoadProgress(const QString& path);
+    void showLoadMessage();
     void hideLoadProgress();
     // Tells the user in the status bar what (%1 the file, %2 the reason) failed.
     void reportFailure(const QString& what, const std::string& path, const std::string& reason);
@@ -95,5 +97,7 @@ private:
     std::vector<std::shared_ptr<OSGModel>> m_models;
     std::unique_ptr<SceneLoadQueue> m_loads;
     QAction* m_cancelLoadAction = nullptr;
-    QPointer<QProgressBar> m_loadProgress;
+    QTimer* m_loadTicker = nullptr;
+    QElapsedTimer m_loadClock;
+    QString m_loadName;
 };
