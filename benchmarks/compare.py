@@ -188,6 +188,9 @@ def main():
             rows.append((triangles, results))
 
     print(f"load average at the end: {load()}")
+    sizes_seen = {r["size"] for _, results in rows for r in results["Zelvista"]}
+    if sizes_seen != {f"{width}x{height}"}:
+        print(f"Zelvista's viewport varied: {sorted(map(str, sizes_seen))}, peers drew {width}x{height}")
     print()
     print("| triangles | Zelvista | f3d | osgviewer | Zelvista / faster peer | Zelvista / f3d |")
     print("|---|---|---|---|---|---|")
