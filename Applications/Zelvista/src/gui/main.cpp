@@ -26,8 +26,14 @@ void restartWithHugePages(char** argv)
         return;
     const std::string value =
         tunables && *tunables ? std::string(tunables) + ":" + setting : std::string(setting);
+    // The program's own path, not /proc/self/exe, so that the process keeps its name.
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0 || length >= ssize_t(sizeof path - 1))
+        return;
+    path[length] = '\0';
     ::setenv("GLIBC_TUNABLES", value.c_str(), 1);
-    ::execv("/proc/self/exe", argv);
+    ::execv(path, argv);
     // Runs on without them when the restart fails.
 }
 
