@@ -126,6 +126,10 @@ def run_peer(arguments, environment, timeout):
     return {"time": elapsed, "peak": usage.ru_maxrss / 1024.0}
 
 
+def outcome_size(results):
+    return results["Zelvista"][-1]["size"]
+
+
 def summary(values, unit="ms", scale=1000.0):
     values = [v * scale for v in values]
     return f"{statistics.median(values):.0f} ({min(values):.0f}-{max(values):.0f}) {unit}"
@@ -186,7 +190,8 @@ def main():
                         results[name].append(outcome)
                 print(f"{triangles} triangles, round {run}: " + ", ".join(
                     f"{name} {results[name][-1]['time'] * 1000:.0f} ms" for name in names
-                    if results[name]), flush=True)
+                    if results[name]) + (f" (Zelvista's viewport {outcome_size(results)})"
+                                         if results["Zelvista"] else ""), flush=True)
             rows.append((triangles, results))
 
     print(f"load average at the end: {load()}")
