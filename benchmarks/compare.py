@@ -163,10 +163,11 @@ def main():
     rows = []
     with tempfile.TemporaryDirectory() as data_home, \
             tempfile.TemporaryDirectory() as pictures:
-        # Zelvista's viewport size sets the peers' window size. Taken from a second start: the
-        # first has no saved layout yet, and its docks leave the viewport another size.
+        # Zelvista's viewport size sets the peers' window size. Taken from a second start (the
+        # first has no saved layout yet) on the largest mesh: a small one can be drawn before the
+        # restored layout has given the viewport its size.
         for _ in range(2):
-            size = run_zelvista(program, meshes[sizes[0]], data_home, arguments.timeout)["size"]
+            size = run_zelvista(program, meshes[sizes[-1]], data_home, arguments.timeout)["size"]
         width, height = (int(v) for v in (size or "800x600").split("x"))
         print(f"viewport: {width}x{height}", flush=True)
         peer_environment = dict(os.environ, OSG_RUN_FRAME_COUNT="2")
