@@ -45,13 +45,13 @@ function(zelvista_add_program_tree name)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${root}/Plugins ${root}/bin
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Viewer> $<TARGET_FILE:SceneReader>
             $<TARGET_FILE:SceneWriter> $<TARGET_FILE:Navigation> $<TARGET_FILE:Selection>
-            ${root}/Plugins
+            $<TARGET_FILE:Manipulator> ${root}/Plugins
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:SceneReaderHelper> ${root}/bin
     COMMAND ${CMAKE_COMMAND} -E create_symlink ${CMAKE_BINARY_DIR}/lib ${root}/lib
     COMMAND ${CMAKE_COMMAND} -E create_symlink ${CMAKE_BINARY_DIR}/Media ${root}/Media
     COMMAND ${CMAKE_COMMAND} -E create_symlink ${CMAKE_BINARY_DIR}/config ${root}/config
     DEPENDS Zelvista Viewer SceneReader SceneReaderHelper SceneWriter Navigation Selection
-            media_tree config_tree
+            Manipulator media_tree config_tree
     VERBATIM)
 endfunction()
 

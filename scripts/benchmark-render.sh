@@ -7,5 +7,7 @@ build_dir=${1:-build-benchmark}
 shift || true
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DZELVISTA_SANITIZE=OFF \
   -DZELVISTA_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build_dir" -j"$(nproc)" --target RenderBenchmark
-exec xvfb-run -a -s "-screen 0 1280x1024x24" "$build_dir/benchmarks/RenderBenchmark" "$@"
+cmake --build "$build_dir" -j"$(nproc)" --target RenderBenchmark ColorMappingBenchmark
+xvfb-run -a -s "-screen 0 1280x1024x24" "$build_dir/benchmarks/RenderBenchmark" "$@"
+# COLOR_MAPPING next to FORWARD, the exports and the point stream.
+exec xvfb-run -a -s "-screen 0 1280x1024x24" "$build_dir/benchmarks/ColorMappingBenchmark"

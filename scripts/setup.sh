@@ -7,14 +7,16 @@ build_dir=$1
 shift
 
 packages=(
-  cmake make g++ ccache pkg-config python3
+  cmake make g++ ccache pkg-config python3 dpkg-dev file
   qtbase5-dev libqt5opengl5-dev
   libopenscenegraph-dev openscenegraph
   libboost-program-options-dev libboost-filesystem-dev libboost-serialization-dev
   libboost-system-dev libboost-dev
   googletest libgtest-dev libgmock-dev
   libseccomp-dev
-  xvfb xauth libgl1-mesa-dri
+  xvfb xauth libgl1-mesa-dri shared-mime-info
+  # The web server plug-in serves Debian's three.js; its browser test runs headless Chromium.
+  libjs-three chromium
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "HumanInterface/InputMapperRegistry.h"
 #include "HumanInterface/InputMappingConfiguration.h"
 #include "Logger/Log.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
 
 #include <QTabWidget>
@@ -94,8 +95,7 @@ std::list<QWidget*> NavigationPlugin::getDockWidgets()
 
 ZEL_PLUGIN_DESCRIPTOR(NavigationPlugin,
                       PluginSDK::describe<NavigationPlugin>("Navigation",
-                                                            "7E90E8AB-38C0-4a7e-B762-F93000715199",
-                                                            30000)
+                                                            WellKnownPlugins::navigation, 30000)
                           .description("Moves the viewers' cameras: orbit, pan, dolly, zoom, "
                                        "frame the scene")
                           .version("1.0"))

@@ -2,6 +2,7 @@
 
 #include "FlatShading.h"
 #include "Logger/Log.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/OsgFormatFilter.h"
 #include "QtOSGPluginBase/OsgPluginGate.h"
 #include "QtOSGPluginBase/ReadCancellation.h"
@@ -156,8 +157,8 @@ osg::ref_ptr<osg::Node> SceneReader::readFile(const std::string& path,
 }
 
 ZEL_PLUGIN_DESCRIPTOR(SceneReader,
-                      PluginSDK::describe<SceneReader>("SceneReader",
-                                                       "376c5d28-cd84-4e0f-a809-2ceb314b9e11", 2000)
+                      PluginSDK::describe<SceneReader>("SceneReader", WellKnownPlugins::sceneReader,
+                                                       2000)
                           .description("Reads scene files through osgDB in a helper process")
                           .version("1.0")
                           .autoCreate(true))

@@ -3,6 +3,7 @@
 #include "CheckedFileBuffer.h"
 #include "Logger/Log.h"
 #include "PickingTreeDetacher.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "SaveTarget.h"
 #include "SceneFileFormats.h"
 #include "SceneSummary.h"
@@ -154,8 +155,8 @@ std::string SceneWriter::checkStaged(osg::Node& node, const std::string& extensi
 }
 
 ZEL_PLUGIN_DESCRIPTOR(SceneWriter,
-                      PluginSDK::describe<SceneWriter>("SceneWriter",
-                                                       "23c1411d-c61d-44f1-bdc2-718c77f56857", 2100)
+                      PluginSDK::describe<SceneWriter>("SceneWriter", WellKnownPlugins::sceneWriter,
+                                                       2100)
                           .description("Writes scene files through osgDB")
                           .version("1.0")
                           .autoCreate(true))

@@ -5,6 +5,7 @@
 #include "HumanInterface/InputMappingConfiguration.h"
 #include "KdTreeBuilder.h"
 #include "Logger/Log.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
 #include "QtOSGPluginBase/OSGModel.h"
 #include "ScenePicker.h"
@@ -171,8 +172,7 @@ void SelectionPlugin::showSelection(const std::shared_ptr<IOSGModel>& model)
 }
 
 ZEL_PLUGIN_DESCRIPTOR(SelectionPlugin,
-                      PluginSDK::describe<SelectionPlugin>("Selection",
-                                                           "915dbdfb-f01a-48a8-9ccb-d34db2557e39",
+                      PluginSDK::describe<SelectionPlugin>("Selection", WellKnownPlugins::selection,
                                                            30100)
                           .description("Picks and selects objects in the viewers; shows the "
                                        "scene as a tree")

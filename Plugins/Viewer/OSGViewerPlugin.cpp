@@ -1,17 +1,31 @@
 #include "OSGViewerPlugin.h"
 
+#include "BatchScreenshot.h"
 #include "EventSystem/EventSystem.h"
 #include "Logger/Log.h"
+#include "OSGUtility/ImageFileWriter.h"
+#include "OSGUtility/ScreenshotProgress.h"
 #include "OSGZELCoreFieldContainers/Background.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/IOSGModel.h"
 #include "QtOSGPluginBase/ModelEvent.h"
 #include "RenderManager/IRenderPipeline.h"
 #include "RenderManager/RenderManager.h"
 #include "RenderWidget.h"
+#include "ScreenshotDialog.h"
 #include "ViewerDock.h"
 
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QScreen>
+#include <QTimer>
+#include <QToolBar>
 #include <algorithm>
 #include <boost/program_options.hpp>
 #include <cmath>
@@ -25,6 +39,10 @@ namespace {
 
 const char* const renderModeOption = "viewer-render-mode";
 const char* const snapshotOption = "viewer-snapshot";
+const char* const screenshotOption = "screenshot";
+const char* const screenshotSizeOption = "screenshot-size";
+const char* const screenshotFilters = "PNG image (*.png);;TIFF image (*.tif *.tiff);;"
+                                      "JPEG image (*.jpg *.jpeg)";
 // OpenSceneGraph's own clear colour.
 const osg::Vec4 defaultBackground(0.2f, 0.2f, 0.4f, 1.0f);
 
@@ -35,7 +53,11 @@ po::options_description* viewerOptions()
         options.add_options()(renderModeOption, po::value<std::string>()->default_value("FORWARD"),
                               "render mode of the viewers (a mode of the render manager)")(
             snapshotOption, po::value<std::string>(),
-            "write the first frame of the default viewer to this PNG file (this run only)");
+            "write the first frame of the default viewer to this PNG file (this run only)")(
+            screenshotOption, po::value<std::string>(),
+            "render the scene given off screen into this PNG, TIFF or JPEG file, then end (this "
+            "run only)")(screenshotSizeOption, po::value<std::string>(),
+                         "size of that screenshot, WIDTHxHEIGHT (default the viewer's size)");
         return true;
     }();
     static_cast<void>(added);
@@ -67,6 +89,40 @@ public:
 private:
     osg::Node::NodeMask m_bit;
 };
+
+// Shows a shot's progress in a dialog whose Cancel stops it.
+class ProgressDialogAdapter : public OSGU::ScreenshotProgress
+{
+public:
+    explicit ProgressDialogAdapter(QProgressDialog& dialog) : m_dialog(dialog) {}
+
+    bool progress(unsigned int percent) override
+    {
+        m_dialog.setValue(int(percent));
+        QCoreApplication::processEvents();
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog& m_dialog;
+};
+
+// Where the user wants the screenshot; the chosen type's extension is added to a bare name.
+QString askForScreenshotFile(QWidget* parent, const QString& folder)
+{
+    QFileDialog dialog(parent, QObject::tr("Save Screenshot"), folder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(QString(screenshotFilters).split(";;"));
+    auto suffixOf = [](const QString& filter) {
+        return filter.section("(*.", 1).section(QRegExp("[ )]"), 0, 0);
+    };
+    dialog.setDefaultSuffix(suffixOf(dialog.selectedNameFilter()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
 
 } // namespace
 
@@ -101,11 +157,25 @@ OSGViewerPlugin::OSGViewerPlugin(IKernel* kernel, const PluginInstanceInfo& info
         if (variables.count("loadFile"))
             m_widget->expectScene();
     }
+    // Without a window to wait for: once the event loop runs, the scene given has been loaded.
+    m_batchScreenshot = BatchScreenshot::fromOptions(variables);
+    if (m_batchScreenshot)
+        QTimer::singleShot(0, m_widget, [this] { runBatchScreenshot(); });
+
+    m_screenshotAction = std::make_unique<QAction>(QObject::tr("Save Screenshot..."));
+    m_screenshotAction->setObjectName("saveScreenshotAction");
+    m_screenshotAction->setToolTip(QObject::tr("Render the view at any size into an image file"));
+    QObject::connect(m_screenshotAction.get(), &QAction::triggered, m_widget,
+                     [this] { saveScreenshot(); });
+    m_toolBar = new QToolBar(QObject::tr("Viewer"));
+    m_toolBar->setObjectName("ViewerToolBar");
+    m_toolBar->addAction(m_screenshotAction.get());
 
     const RenderManager* manager = kernel->getRenderManager();
     m_dock =
         new ViewerDock(manager ? manager->getRenderPipelineModes() : std::vector<std::string>{});
     m_dock->setCurrentMode(m_renderMode);
+    m_dock->addAction(m_screenshotAction.get());
     QObject::connect(m_dock, &ViewerDock::modeChosen, m_dock,
                      [this](const QString& mode) { setRenderMode(mode.toStdString()); });
 }
@@ -115,8 +185,14 @@ OSGViewerPlugin::~OSGViewerPlugin()
     // The dock hands the pipeline's settings widget back; the widget releases its GL objects
     // while the pipeline's stage is still its scene.
     delete m_dock.data();
+    delete m_toolBar.data();
     delete m_widget.data();
     releasePipeline();
+}
+
+std::list<QToolBar*> OSGViewerPlugin::getToolBars()
+{
+    return m_toolBar ? std::list<QToolBar*>{m_toolBar.data()} : std::list<QToolBar*>{};
 }
 
 QWidget* OSGViewerPlugin::getWidget()
@@ -240,12 +316,64 @@ void OSGViewerPlugin::prepareVisitedScene()
 
 void OSGViewerPlugin::onSceneLoaded()
 {
+    if (m_batchScreenshot)
+        m_batchScreenshot->sceneLoaded();
     followModelLayout();
     // A loaded file may bring node masks without this pipeline's bit.
     prepareVisitedScene();
     frameScene();
     if (m_widget)
         m_widget->sceneArrived();
+}
+
+void OSGViewerPlugin::runBatchScreenshot()
+{
+    const int exitCode = m_widget ? m_batchScreenshot->run(*m_widget) : 1;
+    QCoreApplication::exit(exitCode);
+}
+
+void OSGViewerPlugin::saveScreenshot()
+{
+    if (!m_widget)
+        return;
+    QWidget* parent = m_widget->window();
+    ScreenshotDialog sizeDialog(m_widget->pixelSize(), parent);
+    if (sizeDialog.exec() != QDialog::Accepted)
+        return;
+    const QString file = askForScreenshotFile(parent, m_screenshotFolder);
+    if (file.isEmpty())
+        return;
+    m_screenshotFolder = QFileInfo(file).absolutePath();
+
+    QProgressDialog progress(QObject::tr("Rendering the screenshot..."), QObject::tr("Cancel"), 0,
+                             100, parent);
+    progress.setWindowTitle(QObject::tr("Save Screenshot"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    ProgressDialogAdapter adapter(progress);
+    const QSize size = sizeDialog.requestedSize();
+    osg::ref_ptr<osg::Image> image =
+        m_widget->takeScreenshot(unsigned(size.width()), unsigned(size.height()), &adapter);
+    const bool cancelled = progress.wasCanceled();
+    progress.reset();
+    if (!image) {
+        if (!cancelled)
+            QMessageBox::warning(parent, QObject::tr("Save Screenshot"),
+                                 QObject::tr("The screenshot could not be taken; the console "
+                                             "tells why."));
+        return;
+    }
+    std::string reason;
+    if (!OSGU::writeImageFile(*image, QFile::encodeName(file).toStdString(), reason)) {
+        ZEL_ERROR << "OSGViewerPlugin::saveScreenshot: Cannot write " << file.toStdString() << ": "
+                  << reason << "\n";
+        QMessageBox::warning(
+            parent, QObject::tr("Save Screenshot"),
+            QObject::tr("Cannot write %1: %2").arg(file, QString::fromStdString(reason)));
+        return;
+    }
+    ZEL_INFO << "OSGViewerPlugin::saveScreenshot: Wrote " << file.toStdString() << "\n";
 }
 
 void OSGViewerPlugin::frameScene()
@@ -277,10 +405,15 @@ bool OSGViewerPlugin::handleEvent(Event& event)
 {
     if (!m_model || event.type != EventType::Model)
         return false;
-    if (static_cast<const ModelEvent&>(event).modelUuid == m_model->getUuid()) {
-        followModelLayout();
-        requestRedraw();
-    }
+    const auto& modelEvent = static_cast<const ModelEvent&>(event);
+    if (modelEvent.modelUuid != m_model->getUuid())
+        return false;
+    followModelLayout();
+    // A pipeline is about to read the frame back: it must be drawn before the dispatch returns.
+    // (The pipeline tells when no viewer could draw one.)
+    if (modelEvent.kind == ModelEvent::BeforeReadBack && m_widget && m_widget->drawFrameNow())
+        return false;
+    requestRedraw();
     return false;
 }
 
@@ -338,8 +471,7 @@ void OSGViewerPlugin::setHeadMountedDisplay(bool enable, bool settings)
 
 ZEL_PLUGIN_DESCRIPTOR(OSGViewerPlugin,
                       PluginSDK::describe<OSGViewerPlugin>("OSGViewer",
-                                                           "223fb851-8523-11b1-560f-61c2463f6d29",
-                                                           20000)
+                                                           WellKnownPlugins::defaultViewer, 20000)
                           .description("Draws the scene model through a render pipeline")
                           .version("1.0")
                           .options(viewerOptions()))

@@ -6,11 +6,15 @@
 #include "QtOSGPluginBase/IQtInteraction.h"
 
 #include <QPointer>
+#include <QString>
 #include <memory>
 #include <osg/Group>
 #include <string>
 
+class BatchScreenshot;
 class IRenderPipeline;
+class QAction;
+class QToolBar;
 class RenderWidget;
 class ViewerDock;
 namespace OSG {
@@ -45,7 +49,7 @@ public:
 
     std::list<QWidget*> getDockWidgets() override;
     std::list<bool> getDockWidgetFlags() override { return {false}; }
-    std::list<QToolBar*> getToolBars() override { return {}; }
+    std::list<QToolBar*> getToolBars() override;
     std::list<QMenu*> getMenus() override { return {}; }
     QStatusBar* getStatusBar() override { return nullptr; }
 
@@ -57,6 +61,10 @@ public:
     const std::string& getRenderMode() const { return m_renderMode; }
     IRenderPipeline* getPipeline() const { return m_pipeline.get(); }
 
+    // "Save Screenshot...": asks for a size and a file, renders with a progress dialog that can
+    // be cancelled, and writes the image.
+    void saveScreenshot();
+
 private:
     void createPipeline();
     void releasePipeline();
@@ -65,6 +73,7 @@ private:
     void followModelLayout();
     void prepareVisitedScene();
     void frameScene();
+    void runBatchScreenshot();
 
     std::string m_renderMode = "FORWARD";
     osg::ref_ptr<OSG::Background> m_background;
@@ -75,4 +84,8 @@ private:
     // Owned here; a host window parents them and may delete them first.
     QPointer<RenderWidget> m_widget;
     QPointer<ViewerDock> m_dock;
+    QPointer<QToolBar> m_toolBar;
+    std::unique_ptr<QAction> m_screenshotAction;
+    std::unique_ptr<BatchScreenshot> m_batchScreenshot;
+    QString m_screenshotFolder;
 };

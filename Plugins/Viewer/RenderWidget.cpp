@@ -2,13 +2,17 @@
 
 #include "EventSystem/EventSystem.h"
 #include "Logger/Log.h"
+#include "OSGUtility/Screenshot.h"
+#include "OSGUtility/ScreenshotProgress.h"
 #include "OffDiskPagers.h"
+#include "OffscreenScreenshot.h"
 #include "QtUtility/QtEvents.h"
 
 #include <QBoxLayout>
 #include <QDropEvent>
 #include <QImage>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QTimer>
@@ -27,6 +31,8 @@ RenderWidget::RenderWidget(EventSystem* eventSystem, QWidget* parent)
     setFormat(format);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
+    // Handlers may react to the pointer passing over the view (a manipulator's handle lights up).
+    setMouseTracking(true);
     setMinimumSize(32, 32);
 
     // A copy of the global settings, so that stereo switches only this view.
@@ -96,6 +102,8 @@ void RenderWidget::resizeGL(int width, int height)
 
 void RenderWidget::paintGL()
 {
+    if (m_takingScreenshot)
+        return;
     // The widget's frame buffer object is replaced on every resize.
     m_window->setDefaultFboId(defaultFramebufferObject());
     m_viewer->frame();
@@ -110,6 +118,20 @@ void RenderWidget::paintGL()
     // Only an animation (a handler asking for continuous updates) draws the next frame unasked.
     if (m_viewer->getRequestContinousUpdate())
         update();
+}
+
+bool RenderWidget::drawFrameNow()
+{
+    // A screenshot's tiles hold the viewer's camera until it is done.
+    if (!isValid() || !m_window || m_takingScreenshot)
+        return false;
+    makeCurrent();
+    m_window->setDefaultFboId(defaultFramebufferObject());
+    m_viewer->frame();
+    doneCurrent();
+    // No update(): the frame buffer now holds the current frame, and a repaint would draw it
+    // a second time for every exported frame.
+    return true;
 }
 
 bool RenderWidget::event(QEvent* event)
@@ -141,7 +163,12 @@ void RenderWidget::handleInput(QEvent* event)
     if (m_eventSystem)
         m_eventSystem->dispatch(record);
     event->accept();
-    update();
+    // The pointer passing over the view changes nothing by itself: a handler that shows
+    // something for it asks for the frame.
+    const bool hovering = event->type() == QEvent::MouseMove &&
+                          static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
+    if (!hovering)
+        update();
 }
 
 void RenderWidget::handleDragAndDrop(QEvent* event)
@@ -173,6 +200,66 @@ void RenderWidget::releaseGLObjects()
     doneCurrent();
     m_contextReplaced = true;
 }
+
+namespace {
+
+// Passes progress on; whatever the caller does meanwhile (a progress dialog processing events),
+// the next tile must find the widget's context current again.
+class KeepContextCurrent : public OSGU::ScreenshotProgress
+{
+public:
+    KeepContextCurrent(QOpenGLWidget& widget, OSGU::ScreenshotProgress* progress)
+        : m_widget(widget), m_progress(progress)
+    {}
+
+    bool progress(unsigned int percent) override
+    {
+        const bool goOn = !m_progress || m_progress->progress(percent);
+        m_widget.makeCurrent();
+        return goOn;
+    }
+
+private:
+    QOpenGLWidget& m_widget;
+    OSGU::ScreenshotProgress* m_progress;
+};
+
+} // namespace
+
+QSize RenderWidget::pixelSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QSize(qRound(width() * ratio), qRound(height() * ratio));
+}
+
+osg::ref_ptr<osg::Image> RenderWidget::takeScreenshot(unsigned int width, unsigned int height,
+                                                      OSGU::ScreenshotProgress* progress)
+{
+    if (m_takingScreenshot)
+        return nullptr;
+    m_takingScreenshot = true;
+    osg::ref_ptr<osg::Image> image;
+    if (!isValid() || !context()) {
+        osg::ref_ptr<osg::Node> visited;
+        m_visitedScene.lock(visited);
+        image =
+            takeOffscreenScreenshot(*m_viewer, visited.get(), format(), width, height, progress);
+    } else {
+        makeCurrent();
+        m_window->setDefaultFboId(defaultFramebufferObject());
+        if (!m_viewer->isRealized())
+            m_viewer->realize();
+        KeepContextCurrent current(*this, progress);
+        if (!OSGU::takeScreenshot(m_window.get(), m_viewer.get(), width, height, image, &current,
+                                  m_viewer->getSceneData()))
+            image = nullptr;
+        doneCurrent();
+    }
+    m_takingScreenshot = false;
+    update();
+    return image;
+}
+
 
 void RenderWidget::sceneArrived()
 {

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <osg/Image>
 #include <osg/observer_ptr>
 #include <osg/ref_ptr>
 
@@ -11,6 +12,9 @@ class EventSystem;
 class QImage;
 namespace osg {
 class Node;
+}
+namespace OSGU {
+class ScreenshotProgress;
 }
 namespace osgViewer {
 class GraphicsWindowEmbedded;
@@ -42,6 +46,17 @@ public:
     // The scene arrived: the next frame shows it, and says so once it is on the screen.
     void sceneArrived();
     int framesDrawn() const { return m_framesDrawn; }
+    // Draws a frame at once, outside of a paint event, for a caller that reads it back right
+    // after; false when the widget has no GL context yet or takes a screenshot.
+    bool drawFrameNow();
+
+    // The view rendered off screen at width by height pixels (see OSGU::takeScreenshot), in the
+    // widget's context, or in one of its own while the widget has none; the widget shows its
+    // last frame meanwhile. Null when it failed (logged) or was cancelled.
+    osg::ref_ptr<osg::Image> takeScreenshot(unsigned int width, unsigned int height,
+                                            OSGU::ScreenshotProgress* progress);
+    // The size of a screenshot like the view, in physical pixels.
+    QSize pixelSize() const;
 
     // Shows the widget as a frameless window over the geometry; returnToHost puts it back.
     void showAsWindowOver(const QRect& geometry);
@@ -68,6 +83,8 @@ private:
     osg::observer_ptr<osg::Node> m_visitedScene;
     qreal m_pixelRatio = 1.0;
     int m_framesDrawn = 0;
+    // While a screenshot renders, a paint must not draw a frame in the middle of it.
+    bool m_takingScreenshot = false;
     bool m_contextReplaced = false;
     QString m_snapshotFile;
     bool m_sceneExpected = false;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalBlocker>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 ViewerDock::ViewerDock(const std::vector<std::string>& modes, QWidget* parent)
@@ -31,17 +32,27 @@ void ViewerDock::setCurrentMode(const std::string& mode)
     m_modes->setCurrentItem(items.isEmpty() ? nullptr : items.front());
 }
 
+void ViewerDock::addAction(QAction* action)
+{
+    auto* button = new QToolButton(this);
+    button->setDefaultAction(action);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_layout->insertWidget(2, button);
+}
+
 void ViewerDock::setSettingsWidget(QWidget* settings)
 {
     if (m_settings == settings)
         return;
     if (m_settings) {
+        m_memory.remember(*m_settings);
         m_layout->removeWidget(m_settings);
         m_settings->hide();
         m_settings->setParent(nullptr);
     }
     m_settings = settings;
     if (m_settings) {
+        m_memory.restore(*m_settings);
         m_layout->insertWidget(m_layout->count() - 1, m_settings);
         m_settings->show();
     }

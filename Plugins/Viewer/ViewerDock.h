@@ -1,10 +1,13 @@
 #pragma once
 
+#include "SettingsMemory.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <string>
 #include <vector>
 
+class QAction;
 class QListWidget;
 class QVBoxLayout;
 
@@ -19,7 +22,10 @@ public:
     ~ViewerDock() override;
 
     void setCurrentMode(const std::string& mode);
-    // Shows the widget below the modes without taking it over; null shows none.
+    // A button for the action, below the modes.
+    void addAction(QAction* action);
+    // Shows the widget below the modes without taking it over; null shows none. What the user set
+    // in the widget shown before is remembered and given to the next widget of its kind.
     void setSettingsWidget(QWidget* settings);
 
 signals:
@@ -29,4 +35,5 @@ private:
     QListWidget* m_modes;
     QVBoxLayout* m_layout;
     QPointer<QWidget> m_settings;
+    SettingsMemory m_memory;
 };

@@ -2,6 +2,7 @@
 // navigation and selection plug-ins, for the main window's tests. Each records what it is asked.
 #include "Logger/Log.h"
 #include "PluginSDK/Plugin.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/INavigationPlugin.h"
 #include "QtOSGPluginBase/IOSGModel.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
@@ -195,15 +196,13 @@ ZEL_PLUGIN_DESCRIPTOR(DockProviderB,
                                                          "0b000000-0000-4000-8000-00000000000b",
                                                          20001))
 ZEL_PLUGIN_DESCRIPTOR(TestViewer,
-                      PluginSDK::describe<TestViewer>("TestViewer",
-                                                      "223fb851-8523-11b1-560f-61c2463f6d29", 5000))
+                      PluginSDK::describe<TestViewer>("TestViewer", WellKnownPlugins::defaultViewer,
+                                                      5000))
 ZEL_PLUGIN_DESCRIPTOR(TestNavigation,
                       PluginSDK::describe<TestNavigation>("TestNavigation",
-                                                          "7E90E8AB-38C0-4a7e-B762-F93000715199",
-                                                          5001))
+                                                          WellKnownPlugins::navigation, 5001))
 ZEL_PLUGIN_DESCRIPTOR(TestSelection,
                       PluginSDK::describe<TestSelection>("TestSelection",
-                                                         "915dbdfb-f01a-48a8-9ccb-d34db2557e39",
-                                                         5002))
+                                                         WellKnownPlugins::selection, 5002))
 
 ZEL_PLUGIN_LIBRARY(DockProviderA, DockProviderB, TestViewer, TestNavigation, TestSelection)

@@ -17,6 +17,8 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QOpenGLWidget>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStatusBar>
@@ -28,6 +30,7 @@
 #include <QUndoStack>
 #include <functional>
 #include <gtest/gtest.h>
+#include <osgViewer/View>
 #include <sstream>
 
 // A user's session with the whole program in this process: the test executable lies in a bin/
@@ -334,6 +337,106 @@ TEST_F(UserSessionTest, FullScreenRenderWindowEndsWithF10AndEscape)
         EXPECT_FALSE(fullScreen->isChecked());
         EXPECT_EQ(widget->window(), m_window.get());
     }
+}
+
+// Where the green sphere is drawn: the centre of its pixels, in the widget's physical pixels.
+QPointF sphereCentre(const QImage& frame)
+{
+    double x = 0, y = 0;
+    int count = 0;
+    for (int row = 0; row < frame.height(); ++row)
+        for (int column = 0; column < frame.width(); ++column) {
+            const QColor c = frame.pixelColor(column, row);
+            if (c.green() > 60 && c.green() > c.red() + 40 && c.green() > c.blue() + 40) {
+                x += column;
+                y += row;
+                ++count;
+            }
+        }
+    return count ? QPointF(x / count, y / count) : QPointF(-1, -1);
+}
+
+TEST_F(UserSessionTest, TheXArrowOfTheSelectedObjectMovesItAlongXAndUndoPutsItBack)
+{
+    IOSGViewer* viewer = m_window->getDefaultViewer();
+    ASSERT_NE(viewer, nullptr);
+    auto* widget = qobject_cast<QOpenGLWidget*>(viewer->getWidget());
+    ASSERT_NE(widget, nullptr);
+    const osg::Camera& camera = *viewer->getScene()->getCamera();
+    auto at = [&](const osg::Vec3d& world) {
+        const osg::Vec3d window = world * camera.getViewMatrix() * camera.getProjectionMatrix() *
+                                  camera.getViewport()->computeWindowMatrix();
+        const double ratio = widget->devicePixelRatioF();
+        return QPoint(int(window.x() / ratio),
+                      int((camera.getViewport()->height() - window.y()) / ratio));
+    };
+    auto mouse = [&](QEvent::Type type, QPoint point, Qt::MouseButton button,
+                     Qt::MouseButtons held) {
+        QMouseEvent event(type, point, widget->mapToGlobal(point), button, held, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    };
+    auto frame = [&] {
+        QCoreApplication::processEvents();
+        return widget->grabFramebuffer();
+    };
+    osg::Node* sphere = nullptr;
+    for (unsigned int i = 0; i < m_model->getScene()->getNumChildren(); ++i)
+        if (m_model->getScene()->getChild(i)->getName() == "Sphere")
+            sphere = m_model->getScene()->getChild(i);
+    ASSERT_NE(sphere, nullptr);
+    const osg::Vec3d centre = osg::Vec3d(sphere->getBound().center()) *
+                              osg::computeLocalToWorld(sphere->getParentalNodePaths().front());
+    const QPointF shownBefore = sphereCentre(frame());
+
+    mouse(QEvent::MouseButtonPress, at(centre), Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, at(centre), Qt::LeftButton, Qt::NoButton);
+    ASSERT_EQ(m_model->getSelectedNodes().size(), 1u);
+    ASSERT_EQ(m_model->getSelectedNodes().begin()->get(), sphere);
+
+    // The handles stand 1.25 bounding radii out; the arrow's head lies beyond the rings.
+    const double scale = sphere->getBound().radius() * 1.25;
+    const osg::Vec3d onArrow = centre + osg::Vec3d(1.3 * scale, 0, 0);
+    const QPoint from = at(onArrow);
+    const QPoint to = at(onArrow + osg::Vec3d(2, 0, 0));
+    mouse(QEvent::MouseMove, from, Qt::NoButton, Qt::NoButton);
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    for (int step = 1; step <= 5; ++step)
+        mouse(QEvent::MouseMove, from + (to - from) * step / 5, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(m_model->getUndoStack()->undoText(), "Move Object");
+    const osg::Vec3d moved = osg::Vec3d(sphere->getBound().center()) *
+                             osg::computeLocalToWorld(sphere->getParentalNodePaths().front());
+    EXPECT_NEAR(moved.x() - centre.x(), 2.0, 0.15);
+    EXPECT_NEAR(moved.y(), centre.y(), 1e-6);
+    EXPECT_NEAR(moved.z(), centre.z(), 1e-6);
+
+    // Without the handles in the way, the sphere is drawn further right, at the same height.
+    QTest::keyClick(widget, Qt::Key_Escape);
+    const QImage movedFrame = frame();
+    const QPointF shownMoved = sphereCentre(movedFrame);
+    EXPECT_GT(shownMoved.x() - shownBefore.x(), (to.x() - from.x()) * 0.8);
+    EXPECT_NEAR(shownMoved.y(), shownBefore.y(), 3.0);
+
+    m_model->getUndoAction()->trigger();
+    const QPointF shownAfterUndo = sphereCentre(frame());
+    EXPECT_NEAR(shownAfterUndo.x(), shownBefore.x(), 1.0);
+    EXPECT_NEAR(shownAfterUndo.y(), shownBefore.y(), 1.0);
+    EXPECT_EQ(sphere->getParent(0), m_model->getScene().get());
+
+    // With the sphere selected again, a drag beside its handles turns the camera instead.
+    mouse(QEvent::MouseButtonPress, at(centre), Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, at(centre), Qt::LeftButton, Qt::NoButton);
+    const int steps = m_model->getUndoStack()->count();
+    const osg::Matrixd view = camera.getViewMatrix();
+    const QPoint corner(20, 20);
+    mouse(QEvent::MouseButtonPress, corner, Qt::LeftButton, Qt::LeftButton);
+    for (int step = 1; step <= 5; ++step)
+        mouse(QEvent::MouseMove, corner + QPoint(20 * step, 0), Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, corner + QPoint(100, 0), Qt::LeftButton, Qt::NoButton);
+    EXPECT_NE(camera.getViewMatrix(), view) << "navigation did not get the drag";
+    EXPECT_EQ(m_model->getUndoStack()->count(), steps);
+    if (::testing::Test::HasFailure())
+        movedFrame.save(QString(ZELVISTA_BUILD_ROOT) + "/tests/rendering-failures/Manipulator.png");
 }
 
 } // namespace

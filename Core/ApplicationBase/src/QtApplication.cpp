@@ -4,6 +4,7 @@
 #include "ApplicationBase/ModelRegistry.h"
 #include "Logger/Log.h"
 #include "OsgNotifyRouter.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginDescriptor.h"
 #include "PluginSystem/PluginFactory.h"
 #include "QtOSGPluginBase/INavigationPlugin.h"
@@ -29,8 +30,8 @@
 
 namespace {
 
-const Uuid selectionPluginType = uuidFromString("915dbdfb-f01a-48a8-9ccb-d34db2557e39");
-const Uuid navigationPluginType = uuidFromString("7E90E8AB-38C0-4a7e-B762-F93000715199");
+const Uuid selectionPluginType = uuidFromString(WellKnownPlugins::selection);
+const Uuid navigationPluginType = uuidFromString(WellKnownPlugins::navigation);
 
 int livingApplications = 0;
 bool withoutDisplay = false;

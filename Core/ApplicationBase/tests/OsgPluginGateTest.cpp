@@ -4,7 +4,9 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <osgDB/ReadFile>
 #include <osgDB/Registry>
+#include <osgDB/WriteFile>
 
 namespace {
 
@@ -28,8 +30,16 @@ TEST(OsgPluginGateTest, TheWindowBaseRestrictsOsgDBBeforeAnyPluginInstance)
         for (const char* extension :
              {"osgt", "osgb", "osgx", "osg", "ive", "obj", "stl", "3ds", "dxf", "flt", "ac"})
             EXPECT_TRUE(isOsgLibraryAllowed(library(extension))) << extension;
-        for (const char* extension : {"lua", "js", "curl", "p3d", "gdal", "png"})
+        for (const char* extension : {"lua", "js", "curl", "p3d", "gdal", "bmp"})
             EXPECT_FALSE(isOsgLibraryAllowed(library(extension))) << extension;
+        // Screenshots are written as PNG, TIFF or JPEG; the program still reads no image.
+        const std::string picture = data.filePath("picture.png").toStdString();
+        osg::ref_ptr<osg::Image> image = new osg::Image;
+        image->allocateImage(4, 4, 1, GL_RGBA, GL_UNSIGNED_BYTE);
+        for (const char* extension : {"png", "tiff", "jpeg"})
+            EXPECT_TRUE(isOsgLibraryAllowed(library(extension))) << extension;
+        ASSERT_TRUE(osgDB::writeImageFile(*image, picture));
+        EXPECT_EQ(osgDB::readRefImageFile(picture), nullptr);
     }
     EXPECT_EQ(osgDB::Registry::instance()->getReaderWriterForExtension("lua"), nullptr);
     EXPECT_NE(osgDB::Registry::instance()->getReaderWriterForExtension("osgt"), nullptr);

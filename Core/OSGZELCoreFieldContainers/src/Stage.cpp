@@ -50,9 +50,14 @@ Background* Stage::getBackground() const
 
 void Stage::traverse(osg::NodeVisitor& nv)
 {
+    cullBackground(nv);
+    osg::Camera::traverse(nv);
+}
+
+void Stage::cullBackground(osg::NodeVisitor& nv)
+{
     if (nv.getVisitorType() == osg::NodeVisitor::CULL_VISITOR)
         m_clear->accept(nv);
-    osg::Camera::traverse(nv);
 }
 
 void Stage::applyRenderTarget()
@@ -78,6 +83,8 @@ void Stage::applyRenderTarget()
         else if (attachment.image)
             attach(buffer, attachment.image.get());
     }
+    // Attaching does not tell a frame buffer object made earlier that it is out of date.
+    dirtyAttachmentMap();
 }
 
 } // namespace OSG

@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-IFileIO::~IFileIO() = default;
-
 bool IFileIO::isExtensionSupported(const std::string& extension) const
 {
     const QString wanted = "*." + QString::fromStdString(extension);

@@ -17,6 +17,9 @@ const char* const sceneExtensions[] = {"osgt", "osgb", "osgx", "osg", "ive", "ob
 const char* const imageExtensions[] = {"png",  "jpg", "jpeg", "bmp", "tga", "gif",  "tif",
                                        "tiff", "rgb", "rgba", "sgi", "int", "inta", "bw",
                                        "dds",  "hdr", "pnm",  "ppm", "pgm", "pbm"};
+// Formats screenshots are written in. Their writers may be loaded; reading such files stays
+// refused here, since the read gate goes by the extensions above.
+const char* const imageWriterExtensions[] = {"png", "tiff", "jpeg"};
 // Node kits whose classes the native formats carry; osgDB loads a kit's serializers (and, for
 // .osg, its deprecated wrappers) when it meets one of its classes.
 const char* const nodeKits[] = {"osg",       "osgSim",       "osgText",
@@ -53,6 +56,8 @@ Gate* makeGate(OsgPluginSet set)
     if (set == OsgPluginSet::ReaderHelper)
         for (const char* extension : imageExtensions)
             allow(extension);
+    for (const char* extension : imageWriterExtensions)
+        gate->libraries.insert(registry->createLibraryNameForExtension(extension));
     for (const char* kit : nodeKits) {
         const std::string lower = lowerCase(kit);
         gate->libraries.insert(registry->createLibraryNameForNodeKit(kit));

@@ -2,7 +2,9 @@
 
 #include "Logger/Log.h"
 #include "OSGZELCoreFieldContainers/Background.h"
+#include "RenderManager/RenderPipelineColorMapping.h"
 #include "RenderManager/RenderPipelineForward.h"
+#include "RenderManager/RenderPipelineHDR.h"
 #include "RenderManager/RenderPipelineTesting.h"
 
 #include <cstdlib>
@@ -29,12 +31,24 @@ std::unique_ptr<IRenderPipeline> makeForwardPipeline(IKernel* host, EventSystem*
                                                    std::move(background));
 }
 
+std::unique_ptr<IRenderPipeline>
+makeColorMappingPipeline(IKernel* host, EventSystem* eventSystem, osg::ref_ptr<osg::Node> sceneRoot,
+                         osg::ref_ptr<osg::Object> auxiliaryContainer,
+                         osg::ref_ptr<OSG::Background> background)
+{
+    return std::make_unique<RenderPipelineColorMapping>(host, eventSystem, std::move(sceneRoot),
+                                                        std::move(auxiliaryContainer),
+                                                        std::move(background));
+}
+
 } // namespace
 
 RenderManager::RenderManager(EventSystem* eventSystem)
     : m_eventSystem(eventSystem), m_lifetime(std::make_shared<char>())
 {
     registerRenderPipelineFactory("FORWARD", makeForwardPipeline);
+    registerRenderPipelineFactory("HDR", makePipeline<RenderPipelineHDR>);
+    registerRenderPipelineFactory("COLOR_MAPPING", makeColorMappingPipeline);
     registerRenderPipelineFactory("TESTING", makePipeline<RenderPipelineTesting>);
 }
 

@@ -3,6 +3,7 @@
 #include "LogCapture.h"
 #include "OSGZELCoreFieldContainers/Background.h"
 #include "RenderManager/RenderPipelineForward.h"
+#include "RenderManager/RenderPipelineHDR.h"
 #include "RenderManager/RenderPipelineTesting.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +90,8 @@ TEST(TraversalMaskPoolTest, PipelineOutlivingItsManagerReleasesNothing)
 TEST(RenderManagerFactoryTest, ModesAreSortedAndTakenNamesAreRefused)
 {
     RenderManager manager;
-    EXPECT_EQ(manager.getRenderPipelineModes(), (Names{"FORWARD", "TESTING"}));
+    EXPECT_EQ(manager.getRenderPipelineModes(),
+              (Names{"COLOR_MAPPING", "FORWARD", "HDR", "TESTING"}));
 
     int customCalls = 0;
     auto custom =
@@ -101,13 +103,16 @@ TEST(RenderManagerFactoryTest, ModesAreSortedAndTakenNamesAreRefused)
         return std::make_unique<RenderPipelineTesting>(host, root, auxiliary, background);
     };
     EXPECT_FALSE(manager.registerRenderPipelineFactory("FORWARD", custom));
+    EXPECT_FALSE(manager.registerRenderPipelineFactory("HDR", custom));
     EXPECT_TRUE(manager.registerRenderPipelineFactory("AMBIENT", custom));
     EXPECT_FALSE(manager.registerRenderPipelineFactory("AMBIENT", custom));
-    EXPECT_EQ(manager.getRenderPipelineModes(), (Names{"AMBIENT", "FORWARD", "TESTING"}));
+    EXPECT_EQ(manager.getRenderPipelineModes(),
+              (Names{"AMBIENT", "COLOR_MAPPING", "FORWARD", "HDR", "TESTING"}));
 
     // The built-in factory stays in place.
     std::unique_ptr<IRenderPipeline> forward = create(manager, "FORWARD");
     EXPECT_NE(dynamic_cast<RenderPipelineForward*>(forward.get()), nullptr);
+    EXPECT_NE(dynamic_cast<RenderPipelineHDR*>(create(manager, "HDR").get()), nullptr);
     EXPECT_EQ(customCalls, 0);
 
     std::unique_ptr<IRenderPipeline> ambient = create(manager, "AMBIENT");

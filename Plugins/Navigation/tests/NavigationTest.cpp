@@ -3,6 +3,7 @@
 #include "HumanInterface/InputMapperRegistry.h"
 #include "LogCapture.h"
 #include "PluginKernel.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/INavigationPlugin.h"
 #include "QtOSGPluginBase/IQtInteraction.h"
 #include "QtOSGPluginBase/OSGModel.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-const char* const navigationType = "7E90E8AB-38C0-4a7e-B762-F93000715199";
 const osg::Vec3d sceneCenter(1.0, 2.0, 0.5);
 
 class NavigationFixture : public ::testing::Test
@@ -25,7 +25,8 @@ protected:
     explicit NavigationFixture(bool shippedConfig = true)
         : m_kernel({"Navigation.so"}, shippedConfig), m_model(m_kernel.createModel()),
           m_viewer(m_kernel.events(), m_model),
-          m_plugin(m_kernel.create<Navigation::INavigationPlugin>(navigationType, "nav"))
+          m_plugin(
+              m_kernel.create<Navigation::INavigationPlugin>(WellKnownPlugins::navigation, "nav"))
     {
         m_model->getScene()->addChild(
             new osg::ShapeDrawable(new osg::Sphere(osg::Vec3(sceneCenter), 1.5f)));

@@ -81,7 +81,7 @@ protected:
         m_viewer = viewers.front();
         m_widget = qobject_cast<QOpenGLWidget*>(m_viewer->getWidget());
         ASSERT_NE(m_widget, nullptr);
-        QTest::qWait(100);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return m_widget->isValid(); }, 10000));
     }
 
     QString userFile(const QString& relative) const
@@ -91,7 +91,8 @@ protected:
 
     QImage frame()
     {
-        QTest::qWait(50);
+        // What the last input posted (selection boxes, camera moves) is in the frame.
+        QCoreApplication::processEvents();
         return m_widget->grabFramebuffer();
     }
 

@@ -3,6 +3,7 @@
 #include "HumanInterface/InputMapperRegistry.h"
 #include "LogCapture.h"
 #include "PluginKernel.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/IQtInteraction.h"
 #include "QtOSGPluginBase/ISelectionPlugin.h"
 #include "QtOSGPluginBase/ModelEvent.h"
@@ -24,8 +25,6 @@
 #include <osg/ShapeDrawable>
 
 namespace {
-
-const char* const selectionType = "915dbdfb-f01a-48a8-9ccb-d34db2557e39";
 
 // A flat grid of 32 by 32 quads facing -y, large enough to get a k-d tree.
 osg::ref_ptr<osg::Geometry> makeGrid(float size)
@@ -89,7 +88,7 @@ protected:
         m_right->addChild(geode.get());
         m_model->getScene()->addChild(m_left.get());
         m_model->getScene()->addChild(m_right.get());
-        m_plugin = m_kernel.create<ISelectionPlugin>(selectionType, "selection");
+        m_plugin = m_kernel.create<ISelectionPlugin>(WellKnownPlugins::selection, "selection");
     }
 
     void registerViewer()

@@ -2,6 +2,7 @@
 
 #include "ApplicationBase/KernelAPI.h"
 #include "LogCapture.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
@@ -10,16 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QOpenGLWidget>
+#include <QSignalSpy>
 #include <QTest>
 #include <iostream>
 #include <osg/Material>
 #include <osg/ShapeDrawable>
 
-namespace {
-
-const char* const viewerType = "223fb851-8523-11b1-560f-61c2463f6d29";
-
-} // namespace
+namespace {} // namespace
 
 ViewerFixture::ViewerFixture() : m_log(std::make_unique<LogCapture>())
 {
@@ -38,8 +36,8 @@ ViewerFixture::~ViewerFixture()
 
 IOSGViewer* ViewerFixture::createViewer(const std::string& name)
 {
-    IPlugin* plugin = m_kernel->getPluginFactory()->createInstance(uuidFromString(viewerType),
-                                                                   PluginInstanceInfo(name));
+    IPlugin* plugin = m_kernel->getPluginFactory()->createInstance(
+        uuidFromString(WellKnownPlugins::defaultViewer), PluginInstanceInfo(name));
     return dynamic_cast<IOSGViewer*>(plugin);
 }
 
@@ -51,11 +49,15 @@ std::shared_ptr<OSGModel> ViewerFixture::createModel(const std::string& name)
 
 void ViewerFixture::show(IOSGViewer& viewer)
 {
-    QWidget* widget = viewer.getWidget();
+    auto* widget = qobject_cast<QOpenGLWidget*>(viewer.getWidget());
+    ASSERT_NE(widget, nullptr);
+    QSignalSpy drawn(widget, &QOpenGLWidget::frameSwapped);
     widget->resize(Width, Height);
     widget->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(widget));
-    QTest::qWait(50);
+    // The first frame, then whatever showing the widget posted.
+    ASSERT_TRUE(!drawn.isEmpty() || drawn.wait(10000));
+    QCoreApplication::processEvents();
 }
 
 QImage ViewerFixture::grab(IOSGViewer& viewer)

@@ -85,4 +85,43 @@ TEST(ViewerProgramTest, ShowsTheSceneGivenOnTheCommandLine)
         frame.save(QString(ZELVISTA_BUILD_ROOT) + "/tests/rendering-failures/ViewerProgram.png");
 }
 
+// Rendering without anyone at the window: the program shoots the scene it is given and ends.
+TEST(ViewerProgramTest, ABatchScreenshotWritesTheSceneGivenAndEnds)
+{
+    ScratchInstall install;
+    install.addShippedPlugin("Viewer.so");
+    install.addShippedPlugin("SceneReader.so");
+    ASSERT_TRUE(QFile::copy(QString(ZELVISTA_BUILD_ROOT) + "/bin/SceneReaderHelper",
+                            install.root() + "/bin/SceneReaderHelper"));
+    const QStringList environment{"QT_QPA_PLATFORM=xcb", "TMP=" + install.root()};
+
+    ProgramRun help(install.program(), {"-h"}, install.dataHome(), environment);
+    ASSERT_TRUE(help.waitForExit());
+    EXPECT_TRUE(help.standardOutput().contains("screenshot-size"));
+
+    const QString shot = install.root() + "/shot.png";
+    ProgramRun run(install.program(),
+                   {"--screenshot", shot, "--screenshot-size", "1500x900", sceneFile(install)},
+                   install.dataHome(), environment);
+    ASSERT_TRUE(run.waitForExit(120000));
+    EXPECT_EQ(run.exitCode(), 0) << run.standardError().toStdString();
+    const QImage image(shot);
+    ASSERT_EQ(image.size(), QSize(1500, 900));
+    const QColor background(51, 51, 102);
+    EXPECT_GT(coverage(image, QRect(375, 225, 750, 450), background), 0.1);
+    EXPECT_LT(coverage(image, QRect(0, 0, 1500, 4), background), 0.05);
+    EXPECT_FALSE(install.readFile("xdg/Korvath Lab/Zelvista/config.ini").contains("screenshot"));
+
+    // A scene that cannot be read: no image, exit code 1 and the reason in the log.
+    install.writeFile("broken.osgt", "#Ascii Scene\nosg::Group {\n  Children 7 {\n");
+    const QString none = install.root() + "/none.png";
+    ProgramRun broken(install.program(), {"--screenshot", none, install.root() + "/broken.osgt"},
+                      install.dataHome(), environment);
+    ASSERT_TRUE(broken.waitForExit(120000));
+    EXPECT_EQ(broken.exitCode(), 1);
+    EXPECT_TRUE(broken.standardError().contains("the scene given could not be loaded"))
+        << broken.standardError().toStdString();
+    EXPECT_FALSE(QFile::exists(none));
+}
+
 } // namespace

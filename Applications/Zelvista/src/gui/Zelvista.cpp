@@ -6,6 +6,7 @@
 #include "EventSystem/EventSystem.h"
 #include "FileDialogFilter.h"
 #include "Logger/Log.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
 #include "ProgramOptions.h"
@@ -42,8 +43,8 @@
 
 namespace {
 
-const Uuid defaultViewerType = uuidFromString("223fb851-8523-11b1-560f-61c2463f6d29");
-const Uuid navigationPluginType = uuidFromString("7E90E8AB-38C0-4a7e-B762-F93000715199");
+const Uuid defaultViewerType = uuidFromString(WellKnownPlugins::defaultViewer);
+const Uuid navigationPluginType = uuidFromString(WellKnownPlugins::navigation);
 
 std::list<const IFileIO*> asFileIOs(const std::list<NodeReader*>& readers)
 {

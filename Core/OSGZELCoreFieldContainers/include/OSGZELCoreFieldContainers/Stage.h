@@ -33,6 +33,8 @@ protected:
 
     void setBackground(Background* background);
     Background* getBackground() const;
+    // Puts the background's clear into the frame; for stages that cull their own passes.
+    void cullBackground(osg::NodeVisitor& nv);
 
 private:
     void applyRenderTarget();

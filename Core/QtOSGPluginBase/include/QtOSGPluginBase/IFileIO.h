@@ -9,7 +9,9 @@
 class ZEL_API IFileIO
 {
 public:
-    virtual ~IFileIO();
+    // Inline, so that the type is known without this library: the colour-mapping pipeline
+    // finds writer plug-ins below it.
+    virtual ~IFileIO() = default;
     virtual std::string getFilterString() const = 0;
 
     // extension without its dot, lower-cased by the caller.

@@ -1,0 +1,3 @@
+#include "RenderManager/IRenderPipelineColorMapping.h"
+
+IRenderPipelineColorMapping::~IRenderPipelineColorMapping() = default;

@@ -1,0 +1,167 @@
+#include "ApplicationBase/KernelAPI.h"
+#include "LogCapture.h"
+#include "QtOSGPluginBase/IOSGViewer.h"
+#include "QtOSGPluginBase/IQtInteraction.h"
+#include "QtOSGPluginBase/OSGModel.h"
+#include "ViewerFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <boost/program_options/variables_map.hpp>
+#include <functional>
+
+namespace {
+
+namespace po = boost::program_options;
+
+// Runs answer on the next shown top-level dialog of that type once it is shown.
+template <class Dialog> void whenShown(std::function<void(Dialog*)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        Dialog* dialog = nullptr;
+        QDeadlineTimer deadline(10000);
+        while (!dialog && !deadline.hasExpired()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* candidate = qobject_cast<Dialog*>(widget);
+                    candidate && candidate->isVisible())
+                    dialog = candidate;
+        }
+        if (dialog)
+            answer(dialog);
+        else
+            ADD_FAILURE() << "no " << Dialog::staticMetaObject.className() << " was shown";
+    });
+}
+
+class ViewerScreenshotTest : public ViewerFixture
+{
+protected:
+    std::shared_ptr<OSGModel> redBoxModel()
+    {
+        auto model = createModel("box");
+        model->getScene()->addChild(makeBox(osg::Vec3(), 1.0f, osg::Vec4(1, 0, 0, 1)));
+        return model;
+    }
+
+    void setOption(const char* name, const std::string& value)
+    {
+        kernel().getVariables().insert({name, po::variable_value(boost::any(value), false)});
+    }
+
+    // The exit code a batch screenshot ends the application's event loop with.
+    int runBatch(const std::shared_ptr<OSGModel>& model, bool loaded)
+    {
+        IOSGViewer* viewer = createViewer("Batch");
+        EXPECT_NE(viewer, nullptr);
+        if (!viewer)
+            return -1;
+        EXPECT_EQ(kernel().getVariables().count("screenshot"), 0u) << "kept for config.ini";
+        viewer->setModel(model);
+        if (loaded)
+            viewer->onSceneLoaded();
+        QTimer timeOut;
+        timeOut.setSingleShot(true);
+        QObject::connect(&timeOut, &QTimer::timeout, [] { QCoreApplication::exit(-2); });
+        timeOut.start(60000);
+        return QCoreApplication::exec();
+    }
+};
+
+TEST_F(ViewerScreenshotTest, ABatchScreenshotNeedsNoShownWindowAndEndsWithItsExitCode)
+{
+    const QString shot = file("batch.png");
+    setOption("screenshot", shot.toStdString());
+    setOption("screenshot-size", "1200x800");
+    ASSERT_EQ(runBatch(redBoxModel(), true), 0);
+    // Read by Qt: the reader plug-in's osgDB gate refuses image files in this process.
+    const QImage written(shot);
+    ASSERT_EQ(written.size(), QSize(1200, 800));
+    EXPECT_TRUE(pixelIs(written, 600, 400, Red, 2));
+    EXPECT_TRUE(pixelIs(written, 5, 5, DefaultBackground, 2));
+}
+
+TEST_F(ViewerScreenshotTest, ABatchScreenshotThatCannotBeTakenEndsWithOneAndSaysWhy)
+{
+    setOption("screenshot", file("zero.png").toStdString());
+    setOption("screenshot-size", "0x600");
+    EXPECT_EQ(runBatch(redBoxModel(), true), 1);
+    EXPECT_TRUE(log().contains("zero image resolution not allowed (0 600)"));
+
+    setOption("screenshot", file("sized.png").toStdString());
+    setOption("screenshot-size", "wide");
+    EXPECT_EQ(runBatch(redBoxModel(), true), 1);
+    EXPECT_TRUE(log().contains("\"wide\" is not WIDTHxHEIGHT"));
+
+    setOption("screenshot", file("missing/folder/shot.png").toStdString());
+    EXPECT_EQ(runBatch(redBoxModel(), true), 1);
+
+    setOption("screenshot", file("unloaded.png").toStdString());
+    setOption("loadFile", "scene.osgt");
+    EXPECT_EQ(runBatch(redBoxModel(), false), 1);
+    EXPECT_TRUE(log().contains("the scene given could not be loaded"));
+    for (const char* name : {"zero.png", "sized.png", "unloaded.png"})
+        EXPECT_FALSE(QFile::exists(file(name))) << name;
+}
+
+TEST_F(ViewerScreenshotTest, SaveScreenshotAsksForSizeAndFileAndWritesWhatTheViewShows)
+{
+    IOSGViewer* viewer = createViewer("Viewer");
+    ASSERT_NE(viewer, nullptr);
+    viewer->setModel(redBoxModel());
+    show(*viewer);
+    auto* interaction = dynamic_cast<IQtInteraction*>(viewer);
+    ASSERT_NE(interaction, nullptr);
+    ASSERT_EQ(interaction->getToolBars().size(), 1u);
+    QAction* action = interaction->getToolBars().front()->actions().value(0);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), "Save Screenshot...");
+    EXPECT_NE(interaction->getDockWidgets().front()->findChild<QToolButton*>(), nullptr);
+
+    QString note;
+    // Typed without an extension: the chosen type's is added.
+    const QString dialogFile = file("shot");
+    whenShown<QDialog>([&note, dialogFile](QDialog* dialog) {
+        ASSERT_EQ(dialog->objectName(), "ScreenshotDialog");
+        auto* multiplier = dialog->findChild<QSpinBox*>("multiplier");
+        auto* width = dialog->findChild<QSpinBox*>("width");
+        auto* height = dialog->findChild<QSpinBox*>("height");
+        EXPECT_EQ(width->value(), Width);
+        multiplier->setValue(2);
+        EXPECT_EQ(height->value(), 2 * Height);
+        width->setValue(30000);
+        note = dialog->findChild<QLabel*>("note")->text();
+        width->setValue(2 * Width + 100);
+        whenShown<QFileDialog>([dialogFile](QFileDialog* fileDialog) {
+            for (const QString& filter : fileDialog->nameFilters())
+                if (filter.startsWith("JPEG")) {
+                    fileDialog->selectNameFilter(filter);
+                    emit fileDialog->filterSelected(filter);
+                }
+            fileDialog->findChild<QLineEdit*>("fileNameEdit")->setText(dialogFile);
+            static_cast<QDialog*>(fileDialog)->accept();
+        });
+        dialog->accept();
+    });
+    action->trigger();
+
+    EXPECT_TRUE(note.contains("14832 x 118")) << note.toStdString();
+    const QImage written(file("shot.jpg"));
+    ASSERT_EQ(written.size(), QSize(2 * Width + 100, 2 * Height)) << "no shot.jpg";
+    EXPECT_TRUE(pixelIs(written, written.width() / 2, written.height() / 2, Red, 16));
+}
+
+} // namespace
