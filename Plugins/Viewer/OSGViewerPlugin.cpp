@@ -157,9 +157,9 @@ OSGViewerPlugin::OSGViewerPlugin(IKernel* kernel, const PluginInstanceInfo& info
         if (variables.count("loadFile"))
             m_widget->expectScene();
     }
-    // Without a window to wait for: once the event loop runs, the scene given has been loaded.
+    // Taken once the scene given has been read (or has failed to), or at once without one.
     m_batchScreenshot = BatchScreenshot::fromOptions(variables);
-    if (m_batchScreenshot)
+    if (m_batchScreenshot && !m_batchScreenshot->waitsForScene())
         QTimer::singleShot(0, m_widget, [this] { runBatchScreenshot(); });
 
     m_screenshotAction = std::make_unique<QAction>(QObject::tr("Save Screenshot..."));
@@ -324,11 +324,22 @@ void OSGViewerPlugin::onSceneLoaded()
     frameScene();
     if (m_widget)
         m_widget->sceneArrived();
+    if (m_batchScreenshot)
+        QTimer::singleShot(0, m_widget, [this] { runBatchScreenshot(); });
+}
+
+void OSGViewerPlugin::onSceneLoadFailed()
+{
+    if (m_batchScreenshot)
+        QTimer::singleShot(0, m_widget, [this] { runBatchScreenshot(); });
 }
 
 void OSGViewerPlugin::runBatchScreenshot()
 {
+    if (!m_batchScreenshot)
+        return;
     const int exitCode = m_widget ? m_batchScreenshot->run(*m_widget) : 1;
+    m_batchScreenshot.reset();
     QCoreApplication::exit(exitCode);
 }
 

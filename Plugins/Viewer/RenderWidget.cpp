@@ -260,7 +260,6 @@ osg::ref_ptr<osg::Image> RenderWidget::takeScreenshot(unsigned int width, unsign
     return image;
 }
 
-
 void RenderWidget::sceneArrived()
 {
     m_sceneArrived = true;

@@ -276,12 +276,13 @@ void Zelvista::startLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* vi
     const bool defaultModel = model == m_model;
     auto done = [this, viewer, path, defaultModel](const CommandResult& result, bool cancelled) {
         const QString file = QFile::decodeName(path.c_str());
-        if (cancelled) {
-            statusBar()->showMessage(tr("Loading %1 cancelled").arg(file), 5000);
-            return;
-        }
-        if (!result) {
-            reportFailure(tr("Cannot load %1: %2"), path, result.reason);
+        if (cancelled || !result) {
+            if (cancelled)
+                statusBar()->showMessage(tr("Loading %1 cancelled").arg(file), 5000);
+            else
+                reportFailure(tr("Cannot load %1: %2"), path, result.reason);
+            if (viewer)
+                viewer->onSceneLoadFailed();
             return;
         }
         statusBar()->showMessage(tr("Loaded %1").arg(file), 5000);
