@@ -3,11 +3,9 @@
 // visit) in the FORWARD mode and in the HDR mode with ambient occlusion (and with it the shadows)
 // off and on, and through a plain osgViewer::Viewer with the same geometry (OpenSceneGraph's
 // defaults, that is display lists, then vertex buffer objects), and prints the median frame
-// times and their ratios. Then
-// it times process start to first frame for build/bin/Zelvista opening the mesh as binary STL
-// against osgviewer opening it as .osgb (OSG_RUN_FRAME_COUNT=2).
-//   xvfb-run -a -s "-screen 0 1280x1024x24" RenderBenchmark [FRAMES] [STARTUP_RUNS] [WORK_DIR]
-// WORK_DIR keeps the mesh files (mesh.stl, mesh.osgb); by default they go with the run.
+// times and their ratios. The time to the first frame, side by side with other viewers, is
+// benchmarks/compare.py's.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" RenderBenchmark [FRAMES]
 // Run it from a build without sanitizers (scripts/benchmark-render.sh does all of it).
 #include "ApplicationBase/KernelAPI.h"
 #include "PluginSDK/WellKnownPlugins.h"
@@ -22,20 +20,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QListWidget>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <osg/Geode>
 #include <osg/Geometry>
 #include <osg/LightSource>
-#include <osgDB/WriteFile>
 #include <osgGA/CameraManipulator>
 #include <osgViewer/Viewer>
 #include <vector>
@@ -108,29 +102,6 @@ osg::ref_ptr<osg::Geode> copyOf(const osg::Geode& mesh, bool vertexBuffers)
         copy->getDrawable(0)->setUseVertexBufferObjects(true);
     }
     return copy;
-}
-
-void writeBinaryStl(osg::Geode& mesh, const std::string& path)
-{
-    const osg::Geometry& geometry = *mesh.getDrawable(0)->asGeometry();
-    const auto& vertices = static_cast<const osg::Vec3Array&>(*geometry.getVertexArray());
-    const auto& triangles = static_cast<const osg::DrawElementsUInt&>(*geometry.getPrimitiveSet(0));
-    std::ofstream out(path, std::ios::binary);
-    char header[80] = "Zelvista render benchmark mesh";
-    out.write(header, sizeof header);
-    const std::uint32_t count = static_cast<std::uint32_t>(triangles.size() / 3);
-    out.write(reinterpret_cast<const char*>(&count), sizeof count);
-    for (std::size_t i = 0; i < triangles.size(); i += 3) {
-        const osg::Vec3 corners[] = {vertices[triangles[i]], vertices[triangles[i + 1]],
-                                     vertices[triangles[i + 2]]};
-        osg::Vec3 normal = (corners[1] - corners[0]) ^ (corners[2] - corners[0]);
-        normal.normalize();
-        out.write(reinterpret_cast<const char*>(normal.ptr()), 12);
-        for (const osg::Vec3& corner : corners)
-            out.write(reinterpret_cast<const char*>(corner.ptr()), 12);
-        const std::uint16_t attributes = 0;
-        out.write(reinterpret_cast<const char*>(&attributes), 2);
-    }
 }
 
 // Every frame ends with the drawing done, not only handed to the driver.
@@ -321,89 +292,12 @@ std::vector<double> zelvistaFrameTimes(osg::Node* scene, int frames,
     return medians;
 }
 
-// Milliseconds from starting the process until the text appears on its standard error, or until
-// it ends when the text is empty; negative on failure.
-double millisecondsUntil(const QString& program, const QStringList& arguments,
-                         const QProcessEnvironment& environment, const QString& text)
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    QElapsedTimer timer;
-    timer.start();
-    process.start(program, arguments);
-    if (!process.waitForStarted())
-        return -1.0;
-    double elapsed = -1.0;
-    QString log;
-    while (timer.elapsed() < 120000) {
-        const bool ended = process.waitForFinished(5);
-        log += QString::fromLocal8Bit(process.readAllStandardError());
-        if (!text.isEmpty() && log.contains(text)) {
-            elapsed = timer.nsecsElapsed() / 1e6;
-            break;
-        }
-        if (ended) {
-            if (text.isEmpty() && process.exitCode() == 0)
-                elapsed = timer.nsecsElapsed() / 1e6;
-            break;
-        }
-    }
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(30000))
-            process.kill();
-    }
-    if (elapsed < 0)
-        std::fprintf(stderr, "%s failed:\n%s\n", program.toLocal8Bit().constData(),
-                     log.right(2000).toLocal8Bit().constData());
-    return elapsed;
-}
-
-void compareStartup(osg::Geode& mesh, int runs, const QString& directory)
-{
-    QTemporaryDir scratch;
-    const QDir work(directory.isEmpty() ? scratch.path() : directory);
-    const QString stl = work.filePath("mesh.stl");
-    const QString osgb = work.filePath("mesh.osgb");
-    writeBinaryStl(mesh, stl.toStdString());
-    osgDB::writeNodeFile(mesh, osgb.toStdString());
-
-    QProcessEnvironment zelvista = QProcessEnvironment::systemEnvironment();
-    zelvista.insert("XDG_DATA_HOME", work.filePath("xdg"));
-    zelvista.insert("TMP", work.path());
-    zelvista.insert("QT_QPA_PLATFORM", "xcb");
-    QProcessEnvironment osgviewer = QProcessEnvironment::systemEnvironment();
-    osgviewer.insert("OSG_RUN_FRAME_COUNT", "2");
-    const QString program = QString(ZELVISTA_BUILD_ROOT) + "/bin/Zelvista";
-
-    std::printf("\nTime from process start to the first frame, %d runs\n", runs);
-    std::printf("  run   Zelvista (.stl)   osgviewer (.osgb)\n");
-    std::vector<double> ours, theirs;
-    for (int run = 0; run <= runs; ++run) {
-        const double a =
-            millisecondsUntil(program, {"--loadFile", stl}, zelvista, "First frame drawn.");
-        const double b = millisecondsUntil("osgviewer", {osgb}, osgviewer, QString());
-        if (a < 0 || b < 0)
-            return;
-        if (run == 0)
-            continue; // warms the file cache
-        ours.push_back(a);
-        theirs.push_back(b);
-        std::printf("  %3d   %9.0f ms      %9.0f ms\n", run, a, b);
-    }
-    std::printf("  median  %7.0f ms      %9.0f ms\n", median(ours), median(theirs));
-    std::printf("  Zelvista / osgviewer: %.2f (target <= 0.80)\n", median(ours) / median(theirs));
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
-    const int startupRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    const QString workDirectory = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
 
     osg::ref_ptr<osg::Geode> mesh = makeMesh();
     std::printf("Median frame time, %d triangles, %dx%d, %d frames after %d warm-up frames\n",
@@ -430,8 +324,5 @@ int main(int argc, char** argv)
     std::printf("  Zelvista / osgViewer with vertex buffer objects: %.2f (target <= 1.15)\n",
                 zelvista / vertexBuffers);
     std::printf("  Zelvista / osgViewer with defaults:              %.2f\n", zelvista / defaults);
-    std::fflush(stdout);
-
-    compareStartup(*mesh, startupRuns, workDirectory);
     return 0;
 }

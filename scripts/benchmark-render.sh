@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Zelvista without sanitizers and runs the rendering benchmark under a private X server.
-# Usage: scripts/benchmark-render.sh [BUILD_DIR] [FRAMES] [STARTUP_RUNS]
+# Usage: scripts/benchmark-render.sh [BUILD_DIR] [FRAMES]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-benchmark}

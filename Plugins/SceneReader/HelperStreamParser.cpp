@@ -1,5 +1,6 @@
 #include "HelperStreamParser.h"
 
+#include "ArrayBlockReader.h"
 #include "CheckedSerializer.h"
 #include "HelperStreamIterator.h"
 #include "PrimitiveSetListSerializer.h"
@@ -143,7 +144,8 @@ std::string imagesProblem(const std::vector<const osg::Node*>& nodes,
 } // namespace
 
 osg::ref_ptr<osg::Node> HelperStreamParser::parse(PipeInputBuffer& buffer, std::string& error,
-                                                  std::vector<const osg::Node*>& nodes)
+                                                  std::vector<const osg::Node*>& nodes,
+                                                  int arraysFd)
 {
     osg::ref_ptr<HelperStreamIterator> iterator = new HelperStreamIterator(buffer);
     osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
@@ -167,8 +169,13 @@ osg::ref_ptr<osg::Node> HelperStreamParser::parse(PipeInputBuffer& buffer, std::
         error = std::string("it holds a ") + object->className() + ", not a scene";
     else if (!object && error.empty())
         error = "it holds no scene";
-    if (node && (!(error = SceneGraphCheck::problem(*node, &nodes)).empty() ||
-                 !(error = imagesProblem(nodes, iterator->imageDataSizes())).empty()))
+    // The arrays are put in place before the geometries are checked.
+    if (node && (!(error = SceneGraphCheck::structureProblem(*node, nodes)).empty() ||
+                 !(error = ArrayBlockReader::restore(arraysFd, nodes)).empty() ||
+                 !(error = SceneGraphCheck::geometryProblem(nodes)).empty() ||
+                 !(error = imagesProblem(nodes, iterator->imageDataSizes())).empty())) {
         node = nullptr;
+        nodes.clear();
+    }
     return node;
 }

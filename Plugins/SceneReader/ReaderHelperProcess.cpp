@@ -11,6 +11,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -25,11 +27,39 @@ namespace {
 using Clock = PipeInputBuffer::Clock;
 using Outcome = ReaderHelperProcess::Outcome;
 
+// The descriptor under which the helper finds the memory file for the scene's arrays.
+constexpr int helperArraysFd = 3;
+
 struct Child
 {
     pid_t pid = -1;
     int dataFd = -1;
     int messageFd = -1;
+};
+
+// The memory file the helper writes large arrays into; closed with the read.
+class ArrayFile
+{
+public:
+    ArrayFile()
+    {
+        const int fd = ::memfd_create("zelvista-scene-arrays", MFD_CLOEXEC);
+        // Above the descriptors the helper's standard streams and its array file take.
+        m_fd = fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 10) : -1;
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ~ArrayFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ArrayFile(const ArrayFile&) = delete;
+    ArrayFile& operator=(const ArrayFile&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
 };
 
 struct Exit
@@ -39,6 +69,7 @@ struct Exit
     bool exited = false;
     int exitCode = 0;
     int signal = 0;
+    long peakKilobytes = 0;
 };
 
 void closePair(int fds[2])
@@ -50,7 +81,7 @@ void closePair(int fds[2])
 
 // Starts the helper with its standard output and error on two pipes, whose read ends do not
 // block; errno text on failure.
-Child spawnHelper(const std::vector<std::string>& command, std::string& error)
+Child spawnHelper(const std::vector<std::string>& command, int arraysFd, std::string& error)
 {
     Child child;
     int data[2] = {-1, -1};
@@ -71,6 +102,8 @@ Child spawnHelper(const std::vector<std::string>& command, std::string& error)
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, data[1], 1);
     posix_spawn_file_actions_adddup2(&actions, messages[1], 2);
+    if (arraysFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, arraysFd, helperArraysFd);
     std::vector<std::string> arguments = command;
     std::vector<char*> argv;
     for (std::string& argument : arguments)
@@ -104,8 +137,9 @@ Exit reap(pid_t pid, Clock::time_point deadline, PipeInputBuffer::CancelCheck ca
     exit.cancelled = end == PipeInputBuffer::End::Cancelled;
     int status = 0;
     pid_t done = 0;
+    rusage usage{};
     while (!exit.timedOut && !exit.cancelled) {
-        done = ::waitpid(pid, &status, WNOHANG);
+        done = ::wait4(pid, &status, WNOHANG, &usage);
         if (done == pid || (done < 0 && errno != EINTR))
             break;
         if (cancelled && cancelled())
@@ -117,9 +151,10 @@ Exit reap(pid_t pid, Clock::time_point deadline, PipeInputBuffer::CancelCheck ca
     }
     if (exit.timedOut || exit.cancelled) {
         ::kill(pid, SIGKILL);
-        while ((done = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+        while ((done = ::wait4(pid, &status, 0, &usage)) < 0 && errno == EINTR) {
         }
     }
+    exit.peakKilobytes = usage.ru_maxrss;
     if (done == pid && WIFEXITED(status)) {
         exit.exited = true;
         exit.exitCode = WEXITSTATUS(status);
@@ -269,9 +304,14 @@ osg::ref_ptr<osg::Node> ReaderHelperProcess::read(const std::string& path,
     const auto cpuSeconds = std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count() + 1;
 
     std::string error;
-    Child child = spawnHelper({m_helperPath, "--parent", std::to_string(::getpid()),
-                               "--cpu-seconds", std::to_string(cpuSeconds), path, options},
-                              error);
+    ArrayFile arrays;
+    std::vector<std::string> command{m_helperPath, "--parent", std::to_string(::getpid()),
+                                     "--cpu-seconds", std::to_string(cpuSeconds)};
+    // Without a memory file the helper sends everything in the stream, only slower.
+    if (arrays.fd() >= 0)
+        command.insert(command.end(), {"--arrays", std::to_string(helperArraysFd)});
+    command.insert(command.end(), {path, options});
+    Child child = spawnHelper(command, arrays.fd(), error);
     if (child.pid < 0)
         return fail(outcome, Outcome::Failed,
                     "starting the reader helper " + m_helperPath + " failed: " + error);
@@ -279,7 +319,10 @@ osg::ref_ptr<osg::Node> ReaderHelperProcess::read(const std::string& path,
     PipeInputBuffer buffer(child.dataFd, child.messageFd, deadline, m_cancelled);
     std::string streamError;
     std::vector<const osg::Node*> nodes;
-    osg::ref_ptr<osg::Node> node = HelperStreamParser::parse(buffer, streamError, nodes);
+    // The helper has written its arrays when its stream ends; everything taken from the file is
+    // copied before it is checked, so a helper that still writes gains nothing.
+    osg::ref_ptr<osg::Node> node =
+        HelperStreamParser::parse(buffer, streamError, nodes, arrays.fd());
     // A broken stream is not read on: the helper gets EPIPE at its next write.
     if (!node)
         buffer.abandon();
@@ -306,6 +349,7 @@ osg::ref_ptr<osg::Node> ReaderHelperProcess::read(const std::string& path,
         return fail(outcome, Outcome::Failed,
                     "the scene sent by the reader helper is broken: " + streamError);
     outcome.kind = Outcome::Loaded;
+    outcome.helperPeakKilobytes = exit.peakKilobytes;
     outcome.warnings = helperWarnings(buffer.messages());
     for (std::string& dropped : ExternalReferences::dropFileNames(nodes))
         outcome.warnings.push_back("left out: " + dropped);

@@ -38,6 +38,8 @@ public:
         std::string reason;
         // What was left out of a loaded scene.
         std::vector<std::string> warnings;
+        // The most memory the helper held at once.
+        long helperPeakKilobytes = 0;
     };
 
     explicit ReaderHelperProcess(std::string helperPath);

@@ -80,20 +80,35 @@ std::string pathProblem(const std::vector<const osg::Node*>& parentsFirst)
 std::string SceneGraphCheck::problem(const osg::Node& root, std::vector<const osg::Node*>* nodes)
 {
     std::vector<const osg::Node*> order;
+    std::string problem = structureProblem(root, order);
+    if (problem.empty())
+        problem = geometryProblem(order);
+    if (problem.empty() && nodes)
+        *nodes = std::move(order);
+    return problem;
+}
+
+std::string SceneGraphCheck::structureProblem(const osg::Node& root,
+                                              std::vector<const osg::Node*>& nodes)
+{
+    std::vector<const osg::Node*> order;
     std::string problem = finishOrder(root, order);
     if (!problem.empty())
         return problem;
     std::reverse(order.begin(), order.end());
     problem = pathProblem(order);
-    if (!problem.empty())
-        return problem;
-    for (const osg::Node* node : order) {
+    if (problem.empty())
+        nodes = std::move(order);
+    return problem;
+}
+
+std::string SceneGraphCheck::geometryProblem(const std::vector<const osg::Node*>& nodes)
+{
+    for (const osg::Node* node : nodes) {
         const osg::Drawable* drawable = node->asDrawable();
         const osg::Geometry* geometry = drawable ? drawable->asGeometry() : nullptr;
-        if (geometry && !(problem = GeometryCheck::problem(*geometry)).empty())
+        if (std::string problem; geometry && !(problem = GeometryCheck::problem(*geometry)).empty())
             return "the geometry " + describe(*geometry) + " cannot be drawn: " + problem;
     }
-    if (nodes)
-        *nodes = std::move(order);
     return {};
 }

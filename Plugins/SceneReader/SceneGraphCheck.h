@@ -26,4 +26,9 @@ public:
     // nodes, when given, each once and every parent before its children.
     static std::string problem(const osg::Node& root,
                                std::vector<const osg::Node*>* nodes = nullptr);
+    // The two halves of problem(): the graph's shape (its distinct nodes, parents first, go to
+    // nodes), then the geometries among those nodes.
+    static std::string structureProblem(const osg::Node& root,
+                                        std::vector<const osg::Node*>& nodes);
+    static std::string geometryProblem(const std::vector<const osg::Node*>& nodes);
 };

@@ -1,9 +1,11 @@
 #include "SceneReader.h"
 
+#include "FlatShading.h"
 #include "Logger/Log.h"
 #include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/OsgFormatFilter.h"
 #include "QtOSGPluginBase/OsgPluginGate.h"
+#include "QtOSGPluginBase/ReadCancellation.h"
 #include "QtUtility/TerminationSignalWatcher.h"
 #include "ReaderFormats.h"
 #include "VertexBufferVisitor.h"
@@ -39,7 +41,11 @@ const std::vector<OsgFormatFamily>& readableFormats()
 
 osg::ref_ptr<osg::Node> logFailure(const std::string& path, const FileResult& result)
 {
-    ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": " << result.reason << "\n";
+    // A read the user stopped did not fail.
+    if (ReadCancellation::requested())
+        ZEL_INFO << "SceneReader::read: Stopped reading " << path << ": " << result.reason << "\n";
+    else
+        ZEL_ERROR << "SceneReader::read: Cannot read " << path << ": " << result.reason << "\n";
     return nullptr;
 }
 
@@ -54,18 +60,25 @@ FileResult resultOf(const ReaderHelperProcess::Outcome& outcome)
     case Outcome::NotFound:
         return FileResult::failed("the file was not found: " + outcome.reason);
     case Outcome::Cancelled:
-        return FileResult::failed("the read was cancelled: the program is closing");
+        return FileResult::failed(ReadCancellation::requested()
+                                      ? "the read was cancelled"
+                                      : "the read was cancelled: the program is closing");
     default:
         return FileResult::failed(outcome.reason);
     }
 }
 
+// The program is closing, or the user cancelled this read.
+bool readCancelled()
+{
+    return TerminationSignalWatcher::isTerminationRequested() || ReadCancellation::requested();
+}
+
 } // namespace
 
 SceneReader::SceneReader(IKernel* kernel, const PluginInstanceInfo& info)
-    : Plugin(kernel, info),
-      m_helper(kernel->getApplicationDir() + "/" + helperName, ReaderHelperProcess::TimeLimit{},
-               &TerminationSignalWatcher::isTerminationRequested)
+    : Plugin(kernel, info), m_helper(kernel->getApplicationDir() + "/" + helperName,
+                                     ReaderHelperProcess::TimeLimit{}, &readCancelled)
 {
     // The program does this first thing; a host without the program's start-up gets it here.
     restrictOsgPlugins();
@@ -137,7 +150,9 @@ osg::ref_ptr<osg::Node> SceneReader::readFile(const std::string& path,
         ZEL_WARN << "SceneReader::read: " << path << ": " << warning << "\n";
     VertexBufferVisitor useVertexBuffers;
     node->accept(useVertexBuffers);
-    ZEL_INFO << "SceneReader::read: Read " << path << "\n";
+    FlatShading::apply(*node);
+    ZEL_INFO << "SceneReader::read: Read " << path << "; the reader helper held at most "
+             << outcome.helperPeakKilobytes / 1024 << " MiB.\n";
     return node;
 }
 

@@ -1,21 +1,24 @@
 #include "ScenePicker.h"
 
+#include <algorithm>
+#include <cmath>
 #include <osg/Camera>
 #include <osg/Geometry>
 #include <osg/KdTree>
 #include <osgUtil/IntersectionVisitor>
 #include <osgUtil/LineSegmentIntersector>
 #include <osgUtil/PolytopeIntersector>
+#include <set>
 
 namespace {
 
 // Half the side of the square in which points and lines are caught, in pixels.
 const double thinPickRadius = 4.0;
 
-class KdTreeVisitor : public osg::NodeVisitor
+class MeshVisitor : public osg::NodeVisitor
 {
 public:
-    KdTreeVisitor() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) { setNodeMaskOverride(~0u); }
+    MeshVisitor() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) { setNodeMaskOverride(~0u); }
 
     void apply(osg::Geometry& geometry) override
     {
@@ -23,15 +26,14 @@ public:
         if (geometry.getShape() || !vertices ||
             vertices->getNumElements() < ScenePicker::minimumKdTreeVertices)
             return;
-        osg::ref_ptr<osg::KdTree> tree = new osg::KdTree;
-        osg::KdTree::BuildOptions options;
-        if (tree->build(options, &geometry)) {
-            geometry.setShape(tree.get());
-            ++built;
-        }
+        if (m_seen.insert(&geometry).second)
+            meshes.push_back(&geometry);
     }
 
-    unsigned built = 0;
+    std::vector<osg::ref_ptr<osg::Geometry>> meshes;
+
+private:
+    std::set<const osg::Geometry*> m_seen;
 };
 
 // Into the coordinates of the scene's parent: a node's bound is given in those.
@@ -53,14 +55,27 @@ osg::NodePath pickSurface(const osg::Matrixd& fromWindow, const osg::Vec3d* eye,
     if (!bound.valid())
         return {};
     const osg::Vec3d nearPoint = osg::Vec3d(x, y, 0.0) * fromWindow;
-    osg::Vec3d direction = osg::Vec3d(x, y, 1.0) * fromWindow - nearPoint;
+    const osg::Vec3d farPoint = osg::Vec3d(x, y, 1.0) * fromWindow;
+    osg::Vec3d direction = farPoint - nearPoint;
     direction.normalize();
     const osg::Vec3d center = bound.center();
     const double radius = bound.radius();
     // An orthographic camera sees along the whole line.
-    const osg::Vec3d start =
+    const osg::Vec3d from =
         eye ? *eye : nearPoint - direction * ((nearPoint - center).length() + radius);
-    const osg::Vec3d end = start + direction * ((center - start).length() + radius);
+    const double along = (center - from) * direction;
+    const double offLine = (center - from).length2() - along * along;
+    if (offLine > radius * radius)
+        return {};
+    // Between the near and far planes, as the view's own intersection goes (which its k-d
+    // trees search fastest), stretched to the parts of the scene's sphere the planes cut off.
+    const double inside = std::sqrt(radius * radius - offLine);
+    const double nearAt = (nearPoint - from) * direction;
+    const double farAt = (farPoint - from) * direction;
+    const double startAt = std::min(nearAt, std::max(0.0, along - inside));
+    const double endAt = std::max(farAt, along + inside);
+    const osg::Vec3d start = from + direction * startAt;
+    const osg::Vec3d end = from + direction * endAt;
 
     osg::ref_ptr<osgUtil::LineSegmentIntersector> intersector =
         new osgUtil::LineSegmentIntersector(osgUtil::Intersector::MODEL, start, end);
@@ -93,9 +108,27 @@ osg::NodePath pickThin(const osg::Matrixd& toWindow, osg::Node& scene, double x,
 
 unsigned ScenePicker::buildKdTrees(osg::Node& node)
 {
-    KdTreeVisitor visitor;
+    unsigned built = 0;
+    for (const osg::ref_ptr<osg::Geometry>& geometry : meshesWithoutKdTrees(node))
+        if (osg::ref_ptr<osg::Shape> tree = makeKdTree(*geometry)) {
+            geometry->setShape(tree);
+            ++built;
+        }
+    return built;
+}
+
+std::vector<osg::ref_ptr<osg::Geometry>> ScenePicker::meshesWithoutKdTrees(osg::Node& node)
+{
+    MeshVisitor visitor;
     node.accept(visitor);
-    return visitor.built;
+    return std::move(visitor.meshes);
+}
+
+osg::ref_ptr<osg::Shape> ScenePicker::makeKdTree(osg::Geometry& geometry)
+{
+    osg::ref_ptr<osg::KdTree> tree = new osg::KdTree;
+    osg::KdTree::BuildOptions options;
+    return tree->build(options, &geometry) ? tree : nullptr;
 }
 
 osg::NodePath ScenePicker::pick(const osg::Camera& camera, osg::Node& scene, double x, double y,

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <osg/Geometry>
 #include <osg/Node>
+#include <vector>
 
 namespace osg {
 class Camera;
 }
 
 // Finds the object under a window position. Large meshes are searched through k-d trees, which
-// are built once, when a scene arrives, so that a click never waits for one.
+// are built once, off the GUI thread, when a scene arrives (KdTreeBuilder).
 class ScenePicker
 {
 public:
@@ -18,6 +20,10 @@ public:
     // carry a shape already (a k-d tree, or the shape a ShapeDrawable draws) keep it. Returns the
     // number of trees built.
     static unsigned buildKdTrees(osg::Node& node);
+    // The large geometries below node that buildKdTrees would give a tree, each once.
+    static std::vector<osg::ref_ptr<osg::Geometry>> meshesWithoutKdTrees(osg::Node& node);
+    // A k-d tree of the geometry, or null when none can be built. Reads the geometry only.
+    static osg::ref_ptr<osg::Shape> makeKdTree(osg::Geometry& geometry);
 
     // The path from scene down to the nearest drawable under the window position (physical
     // pixels, origin at the bottom left of the camera's viewport), or an empty path. Surfaces

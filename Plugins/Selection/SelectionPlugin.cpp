@@ -3,6 +3,7 @@
 #include "HumanInterface/InputMapper.h"
 #include "HumanInterface/InputMapperRegistry.h"
 #include "HumanInterface/InputMappingConfiguration.h"
+#include "KdTreeBuilder.h"
 #include "Logger/Log.h"
 #include "PluginSDK/WellKnownPlugins.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
@@ -23,7 +24,8 @@ const char* const bindingsFile = "SelectionBindings.xml";
 } // namespace
 
 SelectionPlugin::SelectionPlugin(IKernel* kernel, const PluginInstanceInfo& info)
-    : Plugin(kernel, info), m_sceneDock(new SceneTreeDock), m_bindingsDock(new QTabWidget)
+    : Plugin(kernel, info), m_trees(std::make_unique<KdTreeBuilder>()),
+      m_sceneDock(new SceneTreeDock), m_bindingsDock(new QTabWidget)
 {
     m_bindingsDock->setWindowTitle("Selection");
     m_bindingsDock->setTabBarAutoHide(true);
@@ -148,8 +150,7 @@ void SelectionPlugin::changeSelection(const std::shared_ptr<IOSGModel>& model, o
 void SelectionPlugin::sceneChanged(const std::shared_ptr<IOSGModel>& model, bool loaded)
 {
     if (osg::ref_ptr<osg::Group> scene = model->getScene(); loaded && scene)
-        if (const unsigned built = ScenePicker::buildKdTrees(*scene))
-            ZEL_INFO << "SelectionPlugin::sceneChanged: Built " << built << " k-d trees.\n";
+        m_trees->build(*scene);
     if (m_sceneDock && m_sceneDock->getSceneModel() == model)
         m_sceneDock->scheduleRefresh();
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 class IOSGModel;
+class KdTreeBuilder;
 class QTabWidget;
 class SceneTreeDock;
 class ViewerSelection;
@@ -49,7 +50,7 @@ public:
 
     // Replace with a null node clears the selection; Toggle needs a node.
     void changeSelection(const std::shared_ptr<IOSGModel>& model, osg::Node* node, Change change);
-    // A loaded scene gets its k-d trees now, so that no click waits for them.
+    // A loaded scene gets its k-d trees in the background (KdTreeBuilder).
     void sceneChanged(const std::shared_ptr<IOSGModel>& model, bool loaded);
 
 private:
@@ -63,6 +64,7 @@ private:
     void showSelection(const std::shared_ptr<IOSGModel>& model);
     void release(Registered& registered);
 
+    std::unique_ptr<KdTreeBuilder> m_trees;
     std::vector<Registered> m_registered;
     // Owned here until a host window docks them.
     QPointer<SceneTreeDock> m_sceneDock;

@@ -17,6 +17,8 @@ public:
     // Null when the options ask for no screenshot.
     static std::unique_ptr<BatchScreenshot> fromOptions(boost::program_options::variables_map&);
 
+    // A scene was given: the shot waits until its read has ended.
+    bool waitsForScene() const { return m_sceneNamed; }
     void sceneLoaded() { ++m_scenesLoaded; }
     // Takes and writes the shot; the exit code the program should end with.
     int run(RenderWidget& widget) const;

@@ -153,10 +153,13 @@ OSGViewerPlugin::OSGViewerPlugin(IKernel* kernel, const PluginInstanceInfo& info
             ZEL_WARN << "OSGViewerPlugin: The option " << snapshotOption << " is no file name.\n";
         }
         variables.erase(snapshotOption);
+        // The file given to the program arrives after the first frames; the snapshot waits.
+        if (variables.count("loadFile"))
+            m_widget->expectScene();
     }
-    // Without a window to wait for: once the event loop runs, the scene given has been loaded.
+    // Taken once the scene given has been read (or has failed to), or at once without one.
     m_batchScreenshot = BatchScreenshot::fromOptions(variables);
-    if (m_batchScreenshot)
+    if (m_batchScreenshot && !m_batchScreenshot->waitsForScene())
         QTimer::singleShot(0, m_widget, [this] { runBatchScreenshot(); });
 
     m_screenshotAction = std::make_unique<QAction>(QObject::tr("Save Screenshot..."));
@@ -319,12 +322,24 @@ void OSGViewerPlugin::onSceneLoaded()
     // A loaded file may bring node masks without this pipeline's bit.
     prepareVisitedScene();
     frameScene();
-    requestRedraw();
+    if (m_widget)
+        m_widget->sceneArrived();
+    if (m_batchScreenshot)
+        QTimer::singleShot(0, m_widget, [this] { runBatchScreenshot(); });
+}
+
+void OSGViewerPlugin::onSceneLoadFailed()
+{
+    if (m_batchScreenshot)
+        QTimer::singleShot(0, m_widget, [this] { runBatchScreenshot(); });
 }
 
 void OSGViewerPlugin::runBatchScreenshot()
 {
+    if (!m_batchScreenshot)
+        return;
     const int exitCode = m_widget ? m_batchScreenshot->run(*m_widget) : 1;
+    m_batchScreenshot.reset();
     QCoreApplication::exit(exitCode);
 }
 

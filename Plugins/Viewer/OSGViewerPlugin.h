@@ -42,6 +42,7 @@ public:
     std::shared_ptr<IOSGModel> getModel() const override { return m_model; }
     void getSelectionContext(osg::ref_ptr<osg::Referenced>& context) override;
     void onSceneLoaded() override;
+    void onSceneLoadFailed() override;
     bool isNavigationDisabled() const override { return false; }
     void setSideBySideStereo(bool on) override;
     void setHeadMountedDisplay(bool enable, bool settings) override;

@@ -10,9 +10,11 @@
 
 #include <QBoxLayout>
 #include <QDropEvent>
+#include <QImage>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QTimer>
 #include <algorithm>
 #include <osg/DisplaySettings>
@@ -42,6 +44,7 @@ RenderWidget::RenderWidget(EventSystem* eventSystem, QWidget* parent)
     m_viewer->setQuitEventSetsDone(false);
     m_viewer->setReleaseContextAtEndOfFrameHint(false);
     keepPagersOffDisk(*m_viewer);
+    connect(this, &QOpenGLWidget::frameSwapped, this, &RenderWidget::reportSceneShown);
 }
 
 void RenderWidget::setSceneData(osg::Node* root)
@@ -104,11 +107,14 @@ void RenderWidget::paintGL()
     // The widget's frame buffer object is replaced on every resize.
     m_window->setDefaultFboId(defaultFramebufferObject());
     m_viewer->frame();
-    if (++m_framesDrawn == 1) {
+    if (++m_framesDrawn == 1)
         ZEL_INFO << "RenderWidget::paintGL: First frame drawn.\n";
-        if (!m_snapshotFile.isEmpty())
-            QTimer::singleShot(0, this, &RenderWidget::writeSnapshot);
+    if (m_sceneArrived) {
+        m_sceneArrived = false;
+        m_sceneDrawn = true;
     }
+    if (!m_snapshotFile.isEmpty() && (!m_sceneExpected || m_sceneDrawn))
+        takeSnapshot();
     // Only an animation (a handler asking for continuous updates) draws the next frame unasked.
     if (m_viewer->getRequestContinousUpdate())
         update();
@@ -254,10 +260,40 @@ osg::ref_ptr<osg::Image> RenderWidget::takeScreenshot(unsigned int width, unsign
     return image;
 }
 
-void RenderWidget::writeSnapshot()
+void RenderWidget::sceneArrived()
 {
+    m_sceneArrived = true;
+    update();
+}
+
+void RenderWidget::reportSceneShown()
+{
+    if (!std::exchange(m_sceneDrawn, false))
+        return;
+    ZEL_INFO << "RenderWidget: The loaded scene is on the screen ("
+             << qRound(width() * m_pixelRatio) << "x" << qRound(height() * m_pixelRatio)
+             << " pixels).\n";
+}
+
+// Read from the frame buffer just drawn: grabbing it later would draw the frame again.
+void RenderWidget::takeSnapshot()
+{
+    const int width = qRound(this->width() * m_pixelRatio);
+    const int height = qRound(this->height() * m_pixelRatio);
+    QImage image(width, height, QImage::Format_RGBA8888);
+    QOpenGLFunctions* gl = context()->functions();
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    gl->glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
     const QString file = std::exchange(m_snapshotFile, QString());
-    if (grabFramebuffer().save(file))
+    image = image.mirrored().convertToFormat(QImage::Format_RGB32);
+    // Saved after the frame: a PNG takes longer than drawing.
+    QTimer::singleShot(0, this, [file, image] { writeSnapshot(file, image); });
+}
+
+void RenderWidget::writeSnapshot(const QString& file, const QImage& image)
+{
+    if (image.save(file))
         ZEL_INFO << "RenderWidget::writeSnapshot: Wrote the first frame to " << file.toStdString()
                  << "\n";
     else

@@ -9,6 +9,7 @@
 #include <osg/ref_ptr>
 
 class EventSystem;
+class QImage;
 namespace osg {
 class Node;
 }
@@ -37,8 +38,13 @@ public:
     // The scene the pipeline visits: it lies outside the camera's subgraph, but its GL objects
     // live in this widget's context too and go with it.
     void setVisitedScene(osg::Node* scene);
-    // Writes the first completed frame to the file, once.
+    // Writes the first completed frame to the file, once; after expectScene(), the first one
+    // that shows the scene.
     void setSnapshotFile(const QString& file) { m_snapshotFile = file; }
+    // A scene is on its way (read in the background): the frames before it do not count.
+    void expectScene() { m_sceneExpected = true; }
+    // The scene arrived: the next frame shows it, and says so once it is on the screen.
+    void sceneArrived();
     int framesDrawn() const { return m_framesDrawn; }
     // Draws a frame at once, outside of a paint event, for a caller that reads it back right
     // after; false when the widget has no GL context yet or takes a screenshot.
@@ -67,7 +73,9 @@ private:
     void handleDragAndDrop(QEvent* event);
     void releaseGLObjects();
     void replaceGraphicsWindow();
-    void writeSnapshot();
+    void takeSnapshot();
+    static void writeSnapshot(const QString& file, const QImage& image);
+    void reportSceneShown();
 
     EventSystem* m_eventSystem;
     osg::ref_ptr<osgViewer::Viewer> m_viewer;
@@ -79,6 +87,10 @@ private:
     bool m_takingScreenshot = false;
     bool m_contextReplaced = false;
     QString m_snapshotFile;
+    bool m_sceneExpected = false;
+    bool m_sceneArrived = false;
+    // The scene that arrived is in a frame drawn but not yet swapped to the screen.
+    bool m_sceneDrawn = false;
     // Where the widget sat before it was shown as a window of its own.
     QPointer<QWidget> m_host;
     int m_hostLayoutIndex = -1;

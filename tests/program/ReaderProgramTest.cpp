@@ -170,7 +170,7 @@ TEST_F(ReaderProgramTest, AScriptNamedByTheSceneNeverRuns)
                         "      Name \"Proxy\"\n      FileNames 1 {\n"
                         "        \"evil.lua\"\n      }\n    }\n  }\n}\n");
     auto run = start({"--loadFile", m_install.root() + "/scene.osgt"});
-    ASSERT_TRUE(run->waitForLog("Main window shown.")) << run->standardError().toStdString();
+    ASSERT_TRUE(run->waitForLog("SceneReader::read: Read ")) << run->standardError().toStdString();
     run->sendSignal(SIGTERM);
     ASSERT_TRUE(run->waitForExit());
     EXPECT_EQ(run->exitCode(), 0);

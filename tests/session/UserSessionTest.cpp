@@ -80,9 +80,21 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
         m_model = m_window->getModel();
         ASSERT_NE(m_model, nullptr);
+        ASSERT_TRUE(loadsEnd());
         ASSERT_GT(m_model->getScene()->getNumChildren(), 2u) << "the sample did not load";
         m_tree = sceneDockTree();
         ASSERT_NE(m_tree, nullptr);
+    }
+
+    // Files are read in the background: waits until every load has ended.
+    bool loadsEnd() const
+    {
+        QDeadlineTimer deadline(60000);
+        while (m_window->isLoading() && !deadline.hasExpired())
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        // What the load's events queued (the scene dock's refresh) runs too.
+        QApplication::processEvents();
+        return !m_window->isLoading();
     }
 
     QTreeView* sceneDockTree() const
@@ -228,6 +240,7 @@ TEST_F(UserSessionTest, LoadMoveUndoRedoSaveLeavesAFileThatReadsBackAsShown)
         static_cast<QDialog*>(dialog)->accept();
     });
     action("m_ActionLoad")->trigger();
+    ASSERT_TRUE(loadsEnd());
     ASSERT_EQ(m_model->getUndoStack()->count(), 2);
 
     const QModelIndex content = m_tree->model()->index(2, 0, find("SCENE"));
@@ -261,6 +274,7 @@ TEST_F(UserSessionTest, FailedLoadsAndSavesTellWhyAndKeepTheHistory)
 
     chooseFile(bad, "All Files");
     action("m_ActionLoad")->trigger();
+    ASSERT_TRUE(loadsEnd());
     EXPECT_EQ(m_model->getUndoStack()->count(), undoable);
     const QString status = m_window->statusBar()->currentMessage();
     EXPECT_TRUE(status.contains("bad.xyz") && status.contains(".xyz\"")) << status.toStdString();
@@ -277,6 +291,35 @@ TEST_F(UserSessionTest, FailedLoadsAndSavesTellWhyAndKeepTheHistory)
         box->close();
         QTRY_VERIFY_WITH_TIMEOUT(m_window->findChild<QMessageBox*>() == nullptr, 5000);
     }
+}
+
+TEST_F(UserSessionTest, EscapeCancelsALoadAndLeavesTheSceneAndTheHistory)
+{
+    const std::string shown = describe(*m_model->getFileRoot());
+    const int undoable = m_model->getUndoStack()->count();
+    QWidget* viewer = m_window->getDefaultViewer()->getWidget();
+    // The helper waits before it reads, as a large file keeps it busy.
+    qputenv("ZELVISTA_TEST_READER_DELAY_MS", "60000");
+    m_window->loadFile(sample.toStdString(), true);
+    ASSERT_TRUE(m_window->isLoading());
+    EXPECT_TRUE(m_window->statusBar()->currentMessage().contains("sample.osgt"));
+    QTest::keyClick(viewer, Qt::Key_Escape);
+    QDeadlineTimer deadline(10000);
+    while (m_window->isLoading() && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    qunsetenv("ZELVISTA_TEST_READER_DELAY_MS");
+    ASSERT_FALSE(m_window->isLoading()) << "Escape did not cancel the load";
+    EXPECT_EQ(describe(*m_model->getFileRoot()), shown);
+    EXPECT_EQ(m_model->getUndoStack()->count(), undoable);
+    EXPECT_TRUE(m_window->statusBar()->currentMessage().contains("cancelled"))
+        << m_window->statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(consoleErrors().filter("sample.osgt").isEmpty());
+
+    // Escape goes to the viewer again (it clears the selection) and the next load works.
+    QTest::keyClick(viewer, Qt::Key_Escape);
+    m_window->loadFile(sample.toStdString(), false);
+    ASSERT_TRUE(loadsEnd());
+    EXPECT_EQ(m_model->getUndoStack()->count(), undoable + 1);
 }
 
 TEST_F(UserSessionTest, FullScreenRenderWindowEndsWithF10AndEscape)

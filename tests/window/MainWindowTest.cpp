@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QDockWidget>
@@ -98,6 +99,16 @@ protected:
         });
     }
 
+    // Loads are read in the background: waits until every one has ended.
+    static bool loadsEnd(const Zelvista& window)
+    {
+        QDeadlineTimer deadline(30000);
+        while (window.isLoading() && !deadline.hasExpired())
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QApplication::processEvents();
+        return !window.isLoading();
+    }
+
     QTemporaryDir m_dir;
     LogCapture m_log;
 };
@@ -185,6 +196,7 @@ TEST_F(MainWindowTest, LoadAddUndoRedoThroughTheUndoMenu)
     ASSERT_TRUE(model);
     window->loadFile(writeScene("first", 1).toStdString(), true);
     window->loadFile(writeScene("second", 2).toStdString(), false);
+    ASSERT_TRUE(loadsEnd(*window));
     EXPECT_EQ(childNames(model),
               (std::vector<std::string>{"BEACONS", "CAMERAS", "first", "second"}));
     EXPECT_EQ(m_log.count("TestViewer TestViewer_Default onSceneLoaded"), 2);
@@ -198,6 +210,7 @@ TEST_F(MainWindowTest, LoadAddUndoRedoThroughTheUndoMenu)
               (std::vector<std::string>{"BEACONS", "CAMERAS", "first", "second"}));
 
     window->loadFile(writeScene("third", 3).toStdString(), true);
+    ASSERT_TRUE(loadsEnd(*window));
     EXPECT_EQ(childNames(model), (std::vector<std::string>{"BEACONS", "CAMERAS", "third"}));
     model->getClearUndoAction()->trigger();
     EXPECT_EQ(model->getUndoStack()->count(), 0);
@@ -221,6 +234,7 @@ TEST_F(MainWindowTest, DropsAskBeforeReplacingAShownScene)
 
     // Before anything was loaded, dropped files are added without a question.
     drop({QUrl::fromLocalFile(writeScene("dropped", 1))});
+    ASSERT_TRUE(loadsEnd(*window));
     EXPECT_EQ(childNames(model), (std::vector<std::string>{"BEACONS", "CAMERAS", "dropped"}));
     EXPECT_TRUE(m_log.contains("OSG drop at: 10, 20"));
 
@@ -230,6 +244,7 @@ TEST_F(MainWindowTest, DropsAskBeforeReplacingAShownScene)
     });
     drop({QUrl::fromLocalFile(writeScene("a", 1)), QUrl::fromLocalFile(writeScene("b", 2)),
           QUrl::fromLocalFile(writeScene("c", 3))});
+    ASSERT_TRUE(loadsEnd(*window));
     EXPECT_EQ(childNames(model), (std::vector<std::string>{"BEACONS", "CAMERAS", "a", "b", "c"}));
 
     drop({}, "just text");
@@ -246,6 +261,7 @@ TEST_F(MainWindowTest, NewViewportsAndDisplayModesReachTheViewers)
         chooseInNextFileDialog(scene);
         window->loadInNewViewport();
     }
+    ASSERT_TRUE(loadsEnd(*window));
     EXPECT_TRUE(m_log.contains("Creating OSGViewer Zelvista_1\n"));
     EXPECT_TRUE(m_log.contains("Creating OSGModel ZelvistaModel_1\n"));
     EXPECT_TRUE(m_log.contains("TestViewer Zelvista_1 setModel ZelvistaModel_1\n"));

@@ -138,25 +138,7 @@ CommandResult OSGModel::executeCommand(std::unique_ptr<ICommand> command)
 
 osg::ref_ptr<osg::Node> OSGModel::loadNodeFromFile(const std::string& path, FileResult& result)
 {
-    const std::string extension = fileExtension(path);
-    result = FileResult::notHandled(extension.empty()
-                                        ? "the file name has no extension, so its format is unknown"
-                                        : "no reader handles files of type \"." + extension + "\"");
-    for (NodeReader* reader : getReaders()) {
-        if (!reader->isExtensionSupported(extension))
-            continue;
-        ZEL_INFO << "Found loader plugIn for extension(s) " << reader->getFilterString() << "\n";
-        osg::ref_ptr<osg::Node> node = reader->readFile(path, nullptr, result);
-        if (node && result.ok())
-            return node;
-        if (result.ok())
-            result = FileResult::failed("the reader read nothing");
-        if (result.status != FileResult::NotHandled)
-            return nullptr;
-    }
-    ZEL_ERROR << "OSGModel::loadNodeFromFile: Cannot read " << path << ": " << result.reason
-              << "\n";
-    return nullptr;
+    return readNode(getReaders(), path, result);
 }
 
 // Qt puts a blank between prefix and command text, so the prefixes "Undo: " and "Redo: " are

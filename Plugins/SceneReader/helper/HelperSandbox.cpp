@@ -102,8 +102,10 @@ bool HelperSandbox::enter(pid_t parent, const Limits& limits, std::string& error
         error = "the program that started the helper is gone";
         return false;
     }
+    // The file size bounds the memory file the arrays go to, which the address space does not.
     if (!limit(RLIMIT_CPU, limits.cpuSeconds, limits.cpuSeconds + 1, error) ||
-        !limit(RLIMIT_CORE, 0, 0, error))
+        !limit(RLIMIT_CORE, 0, 0, error) ||
+        !limit(RLIMIT_FSIZE, limits.memoryBytes, limits.memoryBytes, error))
         return false;
 #if !defined(__SANITIZE_ADDRESS__)
     // AddressSanitizer reserves terabytes of address space: the test build goes without.

@@ -1,9 +1,12 @@
 // Reads one scene file with osgDB and writes it to standard output as .osgb, for the scene
 // reader plug-in, which parses the stream while it arrives. Runs in its own, confined process
 // because osgDB's readers crash or hang on malformed files and a crafted file may take them
-// over. Usage: SceneReaderHelper --parent PID --cpu-seconds N FILE [OSGDB-OPTIONS]
+// over. Usage: SceneReaderHelper --parent PID --cpu-seconds N [--arrays FD] FILE [OSGDB-OPTIONS]
+// With --arrays, large arrays go as raw blocks into the memory file FD (ArrayBlockWriter).
 // Lines it starts with "warning: " on standard error are things the plug-in reports.
+#include "ArrayBlockWriter.h"
 #include "ExternalReferenceResolver.h"
+#include "FlatMeshWelder.h"
 #include "HelperExitCode.h"
 #include "HelperSandbox.h"
 #include "QtOSGPluginBase/OsgPluginGate.h"
@@ -52,6 +55,7 @@ struct Arguments
 {
     pid_t parent = 0;
     std::uint64_t cpuSeconds = 0;
+    int arraysFd = -1;
     std::string file;
     std::string options;
 };
@@ -66,6 +70,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments)
             arguments.parent = static_cast<pid_t>(value);
         else if (name == "--cpu-seconds" && value > 0)
             arguments.cpuSeconds = static_cast<std::uint64_t>(value);
+        else if (name == "--arrays" && value > 2 && value < 1024)
+            arguments.arraysFd = static_cast<int>(value);
         else
             return false;
     }
@@ -176,7 +182,8 @@ int main(int argc, char** argv)
 {
     Arguments arguments;
     if (!parseArguments(argc, argv, arguments)) {
-        std::cerr << "usage: SceneReaderHelper --parent PID --cpu-seconds N FILE [OSGDB-OPTIONS]"
+        std::cerr << "usage: SceneReaderHelper --parent PID --cpu-seconds N [--arrays FD] FILE "
+                     "[OSGDB-OPTIONS]"
                   << std::endl;
         finish(HelperExitCode::Usage);
     }
@@ -208,6 +215,14 @@ int main(int argc, char** argv)
     if (!problem.empty()) {
         std::cerr << problem << std::endl;
         finish(HelperExitCode::UnsafeScene);
+    }
+    FlatMeshWelder::weld(*scene);
+    if (arguments.arraysFd >= 0) {
+        ArrayBlockWriter arrays(arguments.arraysFd);
+        if (!arrays.moveArrays(*scene, error)) {
+            std::cerr << error << std::endl;
+            finish(HelperExitCode::StreamFailed);
+        }
     }
     writeScene(*scene, sceneFd);
     finish(HelperExitCode::Loaded);

@@ -7,6 +7,7 @@
 #include "Zelvista.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
@@ -69,6 +70,12 @@ protected:
         m_window->resize(900, 700);
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        // The sample is read in the background.
+        QDeadlineTimer deadline(60000);
+        while (m_window->isLoading() && !deadline.hasExpired())
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_FALSE(m_window->isLoading());
+        QApplication::processEvents();
         const auto viewers = m_window->getKernel()->getPluginFactory()->getInstances<IOSGViewer>();
         ASSERT_FALSE(viewers.empty());
         m_viewer = viewers.front();

@@ -1,9 +1,15 @@
 #include "ScenePicker.h"
 
+#include "KdTreeBuilder.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <osg/Camera>
 #include <osg/Geode>
 #include <osg/Geometry>
+#include <osg/KdTree>
 #include <osg/MatrixTransform>
 #include <osg/ShapeDrawable>
 
@@ -78,6 +84,68 @@ TEST(ScenePickerTest, PicksPointsWhereNoSurfaceIsAndNamesTheObject)
 
     EXPECT_EQ(ScenePicker::objectOf({scene.get()}), nullptr);
     EXPECT_EQ(ScenePicker::objectOf({scene.get(), unnamed.get(), unnamedBox.get()}), unnamed.get());
+}
+
+// A wavy square mesh of 2 * quads^2 triangles at x0 <= x <= x0 + 1, y = 0 (facing -y).
+osg::ref_ptr<osg::Geode> namedMesh(const char* name, float x0, int quads)
+{
+    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
+    for (int j = 0; j <= quads; ++j)
+        for (int i = 0; i <= quads; ++i) {
+            const float x = x0 + float(i) / quads, z = float(j) / quads - 0.5f;
+            vertices->push_back(osg::Vec3(x, 0.05f * std::sin(20.0f * x) * std::cos(9.0f * z), z));
+        }
+    osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);
+    for (int j = 0; j < quads; ++j)
+        for (int i = 0; i < quads; ++i) {
+            const GLuint a = GLuint(j * (quads + 1) + i), b = a + 1, c = a + quads + 1, d = c + 1;
+            for (GLuint index : {a, b, d, a, d, c})
+                triangles->push_back(index);
+        }
+    osg::ref_ptr<osg::Geometry> mesh = new osg::Geometry;
+    mesh->setVertexArray(vertices);
+    mesh->addPrimitiveSet(triangles);
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->setName(name);
+    geode->addDrawable(mesh);
+    return geode;
+}
+
+// The trees are built off the GUI thread and attached on it: a pick in between tests the
+// triangles one by one and must find what the trees find.
+TEST(ScenePickerTest, APickDuringTheTreeBuildFindsWhatItFindsAfterIt)
+{
+    osg::ref_ptr<osg::Group> scene = new osg::Group;
+    scene->addChild(namedMesh("Left", -1.0f, 100));
+    scene->addChild(namedMesh("Right", 0.0f, 100));
+    auto meshOf = [&](unsigned i) {
+        return scene->getChild(i)->asGroup()->getChild(0);
+    };
+    osg::ref_ptr<osg::Camera> camera = cameraAt(osg::Vec3d(0, -3, 0));
+    const double positions[][2] = {{20, 50}, {49, 55}, {51, 45}, {80, 50}, {50, 95}};
+
+    KdTreeBuilder builder;
+    builder.build(*scene);
+    std::vector<std::string> during;
+    for (const auto& position : positions) {
+        // Attached only when the GUI thread's events run, which they do not here.
+        ASSERT_EQ(meshOf(0)->asGeometry()->getShape(), nullptr);
+        during.push_back(pickedName(*camera, *scene, position[0], position[1]));
+    }
+    EXPECT_EQ(builder.pending(), 2u);
+    const QDeadlineTimer deadline(60000);
+    while (builder.pending() > 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(builder.pending(), 0u);
+    for (unsigned i = 0; i < 2; ++i)
+        EXPECT_NE(dynamic_cast<osg::KdTree*>(meshOf(i)->asGeometry()->getShape()), nullptr);
+
+    std::vector<std::string> after;
+    for (const auto& position : positions)
+        after.push_back(pickedName(*camera, *scene, position[0], position[1]));
+    EXPECT_EQ(during, after);
+    EXPECT_EQ(after.front(), "Left");
+    EXPECT_EQ(after.back(), "(nothing)");
 }
 
 } // namespace

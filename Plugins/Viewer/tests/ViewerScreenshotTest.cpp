@@ -71,8 +71,11 @@ protected:
             return -1;
         EXPECT_EQ(kernel().getVariables().count("screenshot"), 0u) << "kept for config.ini";
         viewer->setModel(model);
+        // As the window ends a read of the scene given.
         if (loaded)
             viewer->onSceneLoaded();
+        else
+            viewer->onSceneLoadFailed();
         QTimer timeOut;
         timeOut.setSingleShot(true);
         QObject::connect(&timeOut, &QTimer::timeout, [] { QCoreApplication::exit(-2); });

@@ -20,6 +20,7 @@
 #include "QtUtility/ConsoleWidget.h"
 #include "QtUtility/DropEventHelper.h"
 #include "QtUtility/QtEvents.h"
+#include "SceneLoadQueue.h"
 #include "ScreenChoiceDialog.h"
 #include "ui_Zelvista.h"
 
@@ -34,6 +35,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUndoStack>
 #include <QUrl>
 #include <boost/program_options/variables_map.hpp>
@@ -60,7 +62,8 @@ Zelvista::Zelvista(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags
     : QtApplication(argc, argv, parent, flags, "Zelvista", programOptions(), true,
                     programPositionalOptions()),
       ui(std::make_unique<Ui_ZelvistaClass>()),
-      m_lastLayoutDir(QCoreApplication::applicationDirPath())
+      m_lastLayoutDir(QCoreApplication::applicationDirPath()),
+      m_loads(std::make_unique<SceneLoadQueue>())
 {
     if (objectName().isEmpty())
         setObjectName("ZelvistaClass");
@@ -85,6 +88,25 @@ Zelvista::Zelvista(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags
         getKernel()->getPluginFactory()->getOrCreateInstance<IOSGViewer>(defaultViewerType);
     m_model = getKernel()->getModelRegistry()->getModel<IOSGModel>(defaultModelUuid());
 
+    connect(m_loads.get(), &SceneLoadQueue::readStarted, this, &Zelvista::showLoadProgress);
+    connect(m_loads.get(), &SceneLoadQueue::idle, this, [this] {
+        hideLoadProgress();
+        emit loadsFinished();
+    });
+    m_cancelLoadAction = new QAction(tr("Cancel Loading"), this);
+    m_cancelLoadAction->setShortcut(Qt::Key_Escape);
+    m_cancelLoadAction->setEnabled(false);
+    addAction(m_cancelLoadAction);
+    connect(m_cancelLoadAction, &QAction::triggered, this, [this] { m_loads->cancel(); });
+    auto& options = getKernel()->getVariables();
+    if (options.count("loadFile")) {
+        const std::string file = options["loadFile"].as<std::string>();
+        // Only for this run: not remembered in config.ini.
+        options.erase("loadFile");
+        // Read while the window is built and shown; the scene arrives when it is read.
+        loadFile(file, false);
+    }
+
     m_dropHelper = std::make_unique<DropEventHelper>(getKernel()->getEventSystem());
     connect(m_dropHelper.get(), &DropEventHelper::newDropEvent, this, &Zelvista::onDropEvent);
 
@@ -97,19 +119,17 @@ Zelvista::Zelvista(int argc, char** argv, QWidget* parent, Qt::WindowFlags flags
     initSelectionPlugin();
     loadLayoutFiles(m_layoutFileName, m_geometryFileName);
 
-    auto& options = getKernel()->getVariables();
     if (options.count("fullscreen"))
         ui->m_ActionFullScreen->setChecked(true);
-    if (options.count("loadFile")) {
-        const std::string file = options["loadFile"].as<std::string>();
-        // Only for this run: not remembered in config.ini.
-        options.erase("loadFile");
-        loadFile(file, false);
-    }
+    // A plug-in's status bar may have taken the place of the one the progress went to.
+    if (m_loads->isBusy())
+        showLoadMessage();
 }
 
 Zelvista::~Zelvista()
 {
+    // A read under way is cancelled and waited for while the readers still exist.
+    m_loads.reset();
     // The viewers' widgets belong to their plug-ins, not to the window.
     std::vector<IOSGViewer*> hosted = m_viewers;
     hosted.push_back(m_defaultViewer);
@@ -217,6 +237,15 @@ void Zelvista::adoptStatusBar()
 bool Zelvista::eventFilter(QObject* watched, QEvent* event)
 {
     QWidget* viewerWidget = m_defaultViewer ? m_defaultViewer->getWidget() : nullptr;
+    // While a file is read, Escape in the viewer cancels the read instead of reaching the viewer.
+    if (watched == viewerWidget && isLoading() &&
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (event->type() == QEvent::KeyPress)
+            m_loads->cancel();
+        event->accept();
+        return true;
+    }
     if (watched == viewerWidget && viewerWidget->isWindow() &&
         (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -239,21 +268,67 @@ void Zelvista::showEvent(QShowEvent* event)
     }
 }
 
-bool Zelvista::executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
-                           const std::string& path, bool newScene)
+void Zelvista::startLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
+                         const std::string& path, bool newScene)
 {
     if (!model)
-        return false;
-    const CommandResult result =
-        model->executeCommand(std::make_unique<MODCMD::LoadScene>(path, newScene));
-    if (!result) {
-        reportFailure(tr("Cannot load %1: %2"), path, result.reason);
-        return false;
+        return;
+    const bool defaultModel = model == m_model;
+    auto done = [this, viewer, path, defaultModel](const CommandResult& result, bool cancelled) {
+        const QString file = QFile::decodeName(path.c_str());
+        if (cancelled || !result) {
+            if (cancelled)
+                statusBar()->showMessage(tr("Loading %1 cancelled").arg(file), 5000);
+            else
+                reportFailure(tr("Cannot load %1: %2"), path, result.reason);
+            if (viewer)
+                viewer->onSceneLoadFailed();
+            return;
+        }
+        statusBar()->showMessage(tr("Loaded %1").arg(file), 5000);
+        if (defaultModel)
+            m_sceneLoaded = true;
+        if (viewer)
+            viewer->onSceneLoaded();
+    };
+    m_loads->enqueue({model, path, newScene, done});
+}
+
+bool Zelvista::isLoading() const
+{
+    return m_loads && m_loads->isBusy();
+}
+
+void Zelvista::showLoadProgress(const QString& path)
+{
+    // Seconds in the message rather than a busy bar: the bar's animation has the whole window,
+    // GL view included, composed many times a second, which took a third of a core from the read.
+    if (!m_loadTicker) {
+        m_loadTicker = new QTimer(this);
+        m_loadTicker->setInterval(1000);
+        connect(m_loadTicker, &QTimer::timeout, this, &Zelvista::showLoadMessage);
     }
-    statusBar()->showMessage(tr("Loaded %1").arg(QFile::decodeName(path.c_str())), 5000);
-    if (viewer)
-        viewer->onSceneLoaded();
-    return true;
+    m_loadName = QFileInfo(path).fileName();
+    m_loadClock.start();
+    m_loadTicker->start();
+    m_cancelLoadAction->setEnabled(true);
+    showLoadMessage();
+}
+
+void Zelvista::showLoadMessage()
+{
+    const qint64 seconds = m_loadClock.elapsed() / 1000;
+    const QString message =
+        seconds > 0 ? tr("Reading %1 ... %2 s (Esc cancels)").arg(m_loadName).arg(seconds)
+                    : tr("Reading %1 ... (Esc cancels)").arg(m_loadName);
+    statusBar()->showMessage(message);
+}
+
+void Zelvista::hideLoadProgress()
+{
+    if (m_loadTicker)
+        m_loadTicker->stop();
+    m_cancelLoadAction->setEnabled(false);
 }
 
 void Zelvista::reportFailure(const QString& what, const std::string& path,
@@ -266,8 +341,7 @@ void Zelvista::reportFailure(const QString& what, const std::string& path,
 
 void Zelvista::loadFile(const std::string& path, bool newScene)
 {
-    if (executeLoad(m_model, m_defaultViewer, path, newScene))
-        m_sceneLoaded = true;
+    startLoad(m_model, m_defaultViewer, path, newScene);
 }
 
 QString Zelvista::askForSceneFile()
@@ -379,7 +453,7 @@ void Zelvista::loadInNewViewport()
         ui->m_MenuView->setEnabled(!ui->m_MenuView->isEmpty());
         tabifyDocks();
     }
-    executeLoad(model, viewer, QFile::encodeName(file).toStdString(), true);
+    startLoad(model, viewer, QFile::encodeName(file).toStdString(), true);
 }
 
 void Zelvista::onDropEvent(const QDropEvent* dropEvent)

@@ -2,16 +2,20 @@
 
 #include "ApplicationBase/QtApplication.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <string>
 #include <vector>
 
 class DropEventHelper;
+class SceneLoadQueue;
 class IOSGModel;
 class IOSGViewer;
 class OSGModel;
 class QAction;
+class QTimer;
 class QDropEvent;
 class Ui_ZelvistaClass;
 
@@ -25,7 +29,10 @@ public:
     Zelvista(int argc, char** argv, QWidget* parent = nullptr, Qt::WindowFlags flags = {});
     ~Zelvista() override;
 
+    // Starts reading the file; the scene appears when it has been read (loads run in turn).
     void loadFile(const std::string& path, bool newScene);
+    // True while a file is read or waits to be.
+    bool isLoading() const;
     void loadLayoutFiles(const QString& stateFile, const QString& geometryFile);
     void saveLayoutFiles(const QString& stateFile, const QString& geometryFile);
 
@@ -34,6 +41,10 @@ public:
     const std::string& getLogFilePath() const { return m_logFilePath; }
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    // Every load started has ended.
+    void loadsFinished();
 
 public slots:
     void load();
@@ -61,9 +72,13 @@ private:
     void adoptStatusBar();
     QString askForSceneFile();
     QString askForSaveFile();
-    // False when nothing was loaded; the user has been told why.
-    bool executeLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
-                     const std::string& path, bool newScene);
+    // Reads the file on a worker thread and loads it into the model when read; the user is
+    // told how it went.
+    void startLoad(const std::shared_ptr<IOSGModel>& model, IOSGViewer* viewer,
+                   const std::string& path, bool newScene);
+    void showLoadProgress(const QString& path);
+    void showLoadMessage();
+    void hideLoadProgress();
     // Tells the user in the status bar what (%1 the file, %2 the reason) failed.
     void reportFailure(const QString& what, const std::string& path, const std::string& reason);
 
@@ -80,4 +95,9 @@ private:
     QAction* m_loadInNewViewportAction = nullptr;
     std::vector<IOSGViewer*> m_viewers;
     std::vector<std::shared_ptr<OSGModel>> m_models;
+    std::unique_ptr<SceneLoadQueue> m_loads;
+    QAction* m_cancelLoadAction = nullptr;
+    QTimer* m_loadTicker = nullptr;
+    QElapsedTimer m_loadClock;
+    QString m_loadName;
 };

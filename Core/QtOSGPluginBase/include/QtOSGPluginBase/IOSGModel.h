@@ -49,6 +49,9 @@ public:
     virtual osg::ref_ptr<osg::Node> loadNodeFromFile(const std::string& path,
                                                      FileResult& result) = 0;
     osg::ref_ptr<osg::Node> loadNodeFromFile(const std::string& path);
+    // The same rule over the given readers; safe on a worker thread while the readers live.
+    static osg::ref_ptr<osg::Node> readNode(const std::list<NodeReader*>& readers,
+                                            const std::string& path, FileResult& result);
 
     virtual QUndoStack* getUndoStack() = 0;
     virtual QAction* getUndoAction() = 0;

@@ -34,4 +34,7 @@ public:
     virtual void setHeadMountedDisplay(bool enable, bool settings) = 0;
     // Asks for a new frame; viewers draw only when something changed.
     virtual void requestRedraw() = 0;
+    // The load that onSceneLoaded would have ended failed or was cancelled (loads are read in the
+    // background, so a viewer waiting for the scene learns that none comes).
+    virtual void onSceneLoadFailed() {}
 };

@@ -5,6 +5,7 @@
 #include "QtOSGPluginBase/ModelEvent.h"
 
 #include <osg/MatrixTransform>
+#include <utility>
 
 namespace MODCMD {
 namespace {
@@ -27,6 +28,12 @@ LoadScene::LoadScene(const std::string& path, bool replace) : m_path(path), m_re
     setText(tr("Load Scene"));
 }
 
+LoadScene::LoadScene(const std::string& path, bool replace, osg::ref_ptr<osg::Node> read)
+    : m_path(path), m_replace(replace), m_read(std::move(read))
+{
+    setText(tr("Load Scene"));
+}
+
 LoadScene::~LoadScene() = default;
 
 bool LoadScene::prepare()
@@ -38,7 +45,8 @@ bool LoadScene::prepare()
         return fail("the scene model is gone");
     m_firstRun = false;
     FileResult result;
-    osg::ref_ptr<osg::Node> node = model->loadNodeFromFile(m_path, result);
+    osg::ref_ptr<osg::Node> node =
+        m_read ? std::exchange(m_read, nullptr) : model->loadNodeFromFile(m_path, result);
     if (!node)
         return fail(result.reason);
     m_layoutFile = node->getName() == model->getFileRootName();

@@ -19,6 +19,8 @@ class ZEL_API LoadScene : public ModelCommand
 
 public:
     LoadScene(const std::string& path, bool replace);
+    // For a file read already (on a worker thread, while the window went on): no second read.
+    LoadScene(const std::string& path, bool replace, osg::ref_ptr<osg::Node> read);
     ~LoadScene() override;
 
     bool isUndoable() const override { return true; }
@@ -53,6 +55,7 @@ private:
 
     std::string m_path;
     bool m_replace;
+    osg::ref_ptr<osg::Node> m_read;
     osg::ref_ptr<osg::Node> m_node;
     bool m_layoutFile = false;
     bool m_firstRun = true;
