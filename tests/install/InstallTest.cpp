@@ -62,8 +62,8 @@ TEST(InstallTest, InstalledTreeOpensTheSampleAndIsOfferedForEveryFormatItReads)
 
     const auto entry = desktopEntry(root + "/share/applications/zelvista.desktop");
     EXPECT_EQ(entry.value("Exec"), root + "/bin/Zelvista %f");
-    EXPECT_TRUE(
-        QFileInfo(root + "/share/icons/hicolor/32x32/apps/" + entry.value("Icon") + ".png").isFile());
+    EXPECT_TRUE(QFileInfo(root + "/share/icons/hicolor/32x32/apps/" + entry.value("Icon") + ".png")
+                    .isFile());
     const QStringList offeredList = entry.value("MimeType").split(';', Qt::SkipEmptyParts);
     const QSet<QString> offeredTypes(offeredList.begin(), offeredList.end());
 
@@ -84,7 +84,8 @@ TEST(InstallTest, InstalledTreeOpensTheSampleAndIsOfferedForEveryFormatItReads)
     QTemporaryDir dataHome;
     ProgramRun program(root + "/bin/Zelvista", {root + "/Media/samples/sample.osgt"},
                        dataHome.path());
-    ASSERT_TRUE(program.waitForLog("SceneReader::read: Read ")) << program.standardError().toStdString();
+    ASSERT_TRUE(program.waitForLog("SceneReader::read: Read "))
+        << program.standardError().toStdString();
     program.sendSignal(SIGTERM);
     ASSERT_TRUE(program.waitForExit());
     EXPECT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
