@@ -5,7 +5,9 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" ColorMappingBenchmark [FRAMES] [STREAM_SECONDS]
 // Run it from a build without sanitizers (scripts/benchmark-render.sh builds and runs it).
 #include "ApplicationBase/KernelAPI.h"
+#include "BenchmarkSupport.h"
 #include "Logger/IMessageHandler.h"
+#include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
@@ -38,13 +40,13 @@
 
 namespace {
 
+using namespace BenchmarkSupport;
 using Clock = std::chrono::steady_clock;
 constexpr int Width = 800;
 constexpr int Height = 600;
 constexpr int WarmUpFrames = 3;
 constexpr int Columns = 501;
 constexpr int Rows = 1001;
-const char* const viewerType = "223fb851-8523-11b1-560f-61c2463f6d29";
 
 // A rippled surface of 500 x 1000 quads, with normals and texture coordinates to map.
 osg::ref_ptr<osg::Geode> makeMesh()
@@ -78,30 +80,6 @@ osg::ref_ptr<osg::Geode> makeMesh()
     return geode;
 }
 
-struct FinishDrawing : osg::Camera::DrawCallback
-{
-    void operator()(osg::RenderInfo&) const override
-    {
-        glFinish();
-        ++frames;
-    }
-    mutable int frames = 0;
-};
-
-osg::Matrixd cameraAt(int frame)
-{
-    const double angle = 0.01 * frame;
-    const osg::Vec3d eye(6.0 * std::sin(angle), -6.0 * std::cos(angle), 3.0);
-    return osg::Matrixd::lookAt(eye, osg::Vec3d(), osg::Vec3d(0, 0, 1));
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
 double milliseconds(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -115,8 +93,8 @@ public:
     {
         kernel.getVariables().insert_or_assign("viewer-render-mode",
                                                boost::program_options::variable_value(mode, false));
-        IPlugin* plugin = kernel.getPluginFactory()->createInstance(uuidFromString(viewerType),
-                                                                    PluginInstanceInfo(mode));
+        IPlugin* plugin = kernel.getPluginFactory()->createInstance(
+            uuidFromString(WellKnownPlugins::defaultViewer), PluginInstanceInfo(mode));
         viewer = dynamic_cast<IOSGViewer*>(plugin);
         if (!viewer)
             return;

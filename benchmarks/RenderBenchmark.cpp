@@ -8,6 +8,7 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" RenderBenchmark [FRAMES]
 // Run it from a build without sanitizers (scripts/benchmark-render.sh does all of it).
 #include "ApplicationBase/KernelAPI.h"
+#include "BenchmarkSupport.h"
 #include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"
 #include "PluginSystem/PluginInstanceInfo.h"
@@ -36,6 +37,7 @@
 
 namespace {
 
+using namespace BenchmarkSupport;
 using Clock = std::chrono::steady_clock;
 constexpr int Width = 800;
 constexpr int Height = 600;
@@ -102,32 +104,6 @@ osg::ref_ptr<osg::Geode> copyOf(const osg::Geode& mesh, bool vertexBuffers)
         copy->getDrawable(0)->setUseVertexBufferObjects(true);
     }
     return copy;
-}
-
-// Every frame ends with the drawing done, not only handed to the driver.
-struct FinishDrawing : osg::Camera::DrawCallback
-{
-    void operator()(osg::RenderInfo&) const override
-    {
-        glFinish();
-        ++frames;
-    }
-    mutable int frames = 0;
-};
-
-// Circles the mesh slowly, a little further every frame.
-osg::Matrixd cameraAt(int frame)
-{
-    const double angle = 0.01 * frame;
-    const osg::Vec3d eye(6.0 * std::sin(angle), -6.0 * std::cos(angle), 3.0);
-    return osg::Matrixd::lookAt(eye, osg::Vec3d(), osg::Vec3d(0, 0, 1));
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
 // Median milliseconds of drawFrame(frame) after the warm-up frames (compiling, uploading).

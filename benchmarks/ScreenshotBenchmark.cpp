@@ -8,6 +8,7 @@
 // With PNG_DIR the largest shot is also written there as PNG, and the writing timed.
 // Run it from a build without sanitizers.
 #include "ApplicationBase/KernelAPI.h"
+#include "BenchmarkSupport.h"
 #include "OSGUtility/ImageFileWriter.h"
 #include "OSGUtility/Screenshot.h"
 #include "PluginSDK/WellKnownPlugins.h"
@@ -31,19 +32,9 @@
 
 namespace {
 
+using namespace BenchmarkSupport;
 using Clock = std::chrono::steady_clock;
 constexpr int FrameSize = 1024;
-
-// Every frame ends with the drawing done, not only handed to the driver.
-struct FinishDrawing : osg::Camera::DrawCallback
-{
-    void operator()(osg::RenderInfo&) const override
-    {
-        glFinish();
-        ++frames;
-    }
-    mutable int frames = 0;
-};
 
 // Kilobytes of a /proc/self/status field (VmRSS, VmHWM).
 long statusKilobytes(const char* field)
@@ -65,12 +56,6 @@ void resetPeakMemory()
 double seconds(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1.0 : values[values.size() / 2];
 }
 
 } // namespace

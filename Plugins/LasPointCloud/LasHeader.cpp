@@ -7,7 +7,7 @@
 
 namespace {
 
-// Offsets of the header fields, as the ASPRS LAS specification lays them out.
+// Offsets of the header fields of a LAS file, in the layout ASPRS publishes.
 constexpr std::size_t VersionMajorAt = 24;
 constexpr std::size_t VersionMinorAt = 25;
 constexpr std::size_t SystemIdentifierAt = 26;
