@@ -27,39 +27,60 @@ if(ZELVISTA_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Installs a Core library (or the header-only kernel interface) with its public headers, all in
+# one folder, include/zelvista, and exports it for find_package(Zelvista).
+function(zelvista_install_core_library name)
+  install(TARGETS ${name} EXPORT ZelvistaTargets LIBRARY DESTINATION lib)
+  get_property(installed GLOBAL PROPERTY ZELVISTA_INSTALLED_HEADERS)
+  if(NOT CMAKE_CURRENT_SOURCE_DIR IN_LIST installed)
+    install(DIRECTORY include/ DESTINATION include/zelvista)
+    set_property(GLOBAL APPEND PROPERTY ZELVISTA_INSTALLED_HEADERS ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY ZELVISTA_CORE_LIBRARIES ${name})
+endfunction()
+
 # A Core library: shared, public headers under include/, sources under src/.
 function(zelvista_add_core_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
   add_library(${name} SHARED ${ARG_SOURCES})
   add_library(Zelvista::${name} ALIAS ${name})
   target_include_directories(${name} PUBLIC
-    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:include>)
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:include/zelvista>)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
   set_target_properties(${name} PROPERTIES INSTALL_RPATH "$ORIGIN" OUTPUT_NAME Zel${name})
-  install(TARGETS ${name} LIBRARY DESTINATION lib)
+  zelvista_install_core_library(${name})
 endfunction()
 
-# A plug-in library: a MODULE in Plugins/, built against the plug-in SDK.
-function(zelvista_add_plugin name)
-  cmake_parse_arguments(ARG "" "OUTPUT_DIRECTORY" "SOURCES;LIBS" ${ARGN})
-  add_library(${name} MODULE ${ARG_SOURCES})
-  if(NOT ARG_OUTPUT_DIRECTORY)
-    set(ARG_OUTPUT_DIRECTORY ${ZELVISTA_PLUGIN_OUTPUT_DIRECTORY})
-    install(TARGETS ${name} LIBRARY DESTINATION Plugins)
-  endif()
-  target_link_libraries(${name} PRIVATE Zelvista::PluginSDK ${ARG_LIBS})
-  # Hidden by default: only the two entry points leave a plug-in library, so its helpers never
-  # bind to a namesake in the program or in another plug-in.
-  set_target_properties(${name} PROPERTIES
-    PREFIX ""
-    CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON
-    LIBRARY_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIRECTORY}
-    INSTALL_RPATH "$ORIGIN/../lib")
-  if(NOT ARG_OUTPUT_DIRECTORY STREQUAL ZELVISTA_PLUGIN_OUTPUT_DIRECTORY)
-    set_target_properties(${name} PROPERTIES INSTALL_RPATH "${ZELVISTA_OUTPUT_ROOT}/lib")
-  endif()
+# Writes the folder of each Core library and the folders of the Core libraries it links, for
+# scripts/check-include-layers.py.
+function(zelvista_write_layers output)
+  get_property(libraries GLOBAL PROPERTY ZELVISTA_CORE_LIBRARIES)
+  set(content "")
+  foreach(library IN LISTS libraries)
+    get_target_property(type ${library} TYPE)
+    get_target_property(links ${library} INTERFACE_LINK_LIBRARIES)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(private_links ${library} LINK_LIBRARIES)
+      list(APPEND links ${private_links})
+    endif()
+    set(folders "")
+    foreach(link IN LISTS links)
+      if(link MATCHES "Zelvista::([A-Za-z]+)")
+        get_target_property(dependency_dir ${CMAKE_MATCH_1} SOURCE_DIR)
+        file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${dependency_dir})
+        list(APPEND folders ${folder})
+      endif()
+    endforeach()
+    list(REMOVE_DUPLICATES folders)
+    get_target_property(library_dir ${library} SOURCE_DIR)
+    file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${library_dir})
+    list(JOIN folders " " folders)
+    string(APPEND content "${folder}: ${folders}\n")
+  endforeach()
+  file(WRITE ${output} "${content}")
 endfunction()
+
+include(ZelvistaAddPlugin)
 
 # Copies a source folder into the build tree, again whenever a file in it changes.
 function(zelvista_copy_tree source destination target)

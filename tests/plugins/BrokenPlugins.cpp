@@ -1,6 +1,6 @@
 // Libraries that break the plug-in contract in one way each, for the registry's tests.
+#include "PluginSystem/EntryPoints.h"
 #include "PluginSystem/PluginDescriptor.h"
-#include "PluginSystem/PluginRegistry.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // A library that crashes the dynamic loader while it loads, as a damaged one can: its constructor
 // aborts. Otherwise it looks like a plug-in library.
+#include "PluginSystem/EntryPoints.h"
 #include "PluginSystem/PluginDescriptor.h"
-#include "PluginSystem/PluginRegistry.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "ApplicationBase/IKernel.h"
+#include "KernelInterface/IKernel.h"
 #include "PluginSystem/PluginFactory.h"
 #include "ProgramRun.h"
 #include "QtOSGPluginBase/IOSGModel.h"

@@ -1,4 +1,4 @@
-#include "ApplicationBase/IKernel.h"
+#include "KernelInterface/IKernel.h"
 #include "PluginSystem/PluginFactory.h"
 #include "QtOSGPluginBase/IOSGModel.h"
 #include "QtOSGPluginBase/IOSGViewer.h"

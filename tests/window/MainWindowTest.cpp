@@ -1,5 +1,5 @@
-#include "ApplicationBase/IKernel.h"
 #include "EventSystem/EventSystem.h"
+#include "KernelInterface/IKernel.h"
 #include "LogCapture.h"
 #include "QtOSGPluginBase/IOSGModel.h"
 #include "QtOSGPluginBase/ModelEvent.h"

@@ -5,6 +5,7 @@
 #include "ApplicationBase/LogFileName.h"
 #include "Logger/File.h"
 #include "Logger/Log.h"
+#include "PluginSystem/PluginDescriptor.h"
 #include "PluginSystem/PluginFactory.h"
 #include "QtUtility/RegularFile.h"
 

@@ -1,6 +1,6 @@
 #include "ApplicationBase/ModelRegistry.h"
 
-#include "ApplicationBase/ZELModel.h"
+#include "QtOSGPluginBase/ZELModel.h"
 
 bool ModelRegistry::addModel(const std::shared_ptr<ZELModel>& model)
 {

@@ -1,7 +1,7 @@
 #include "ApplicationBase/QtApplication.h"
 
-#include "ApplicationBase/IKernel.h"
 #include "ApplicationBase/ModelRegistry.h"
+#include "KernelInterface/IKernel.h"
 #include "Logger/Log.h"
 #include "OsgNotifyRouter.h"
 #include "PluginSDK/WellKnownPlugins.h"

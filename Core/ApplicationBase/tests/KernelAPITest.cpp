@@ -2,10 +2,10 @@
 
 #include "ApplicationBase/LogFileName.h"
 #include "ApplicationBase/ModelRegistry.h"
-#include "ApplicationBase/ZELModel.h"
 #include "LogCapture.h"
 #include "Logger/File.h"
 #include "Logger/Log.h"
+#include "QtOSGPluginBase/ZELModel.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // that crashes or hangs the dynamic loader takes only this process down. Arguments: the library
 // and the process id of the program that waits for the verdict. Exit code 0: the loader came back
 // (whether or not it loaded the library) and the entry points, where present, returned.
+#include "PluginSystem/EntryPoints.h"
 #include "PluginSystem/PluginDescriptor.h"
-#include "PluginSystem/PluginRegistry.h"
 
 #include <csignal>
 #include <dlfcn.h>

@@ -1,7 +1,7 @@
 #include "PluginSystem/PluginFactory.h"
 
-#include "ApplicationBase/IKernel.h"
 #include "InstantiationHints.h"
+#include "KernelInterface/IKernel.h"
 #include "Logger/Log.h"
 #include "PluginSystem/PluginDescriptor.h"
 #include "PluginSystem/PluginInstanceInfo.h"

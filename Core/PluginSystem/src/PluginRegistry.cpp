@@ -1,6 +1,6 @@
 #include "PluginSystem/PluginRegistry.h"
 
-#include "ApplicationBase/IKernel.h"
+#include "KernelInterface/IKernel.h"
 #include "Logger/Log.h"
 #include "PluginProbe.h"
 #include "PluginSystem/PluginDescriptor.h"

@@ -2,6 +2,7 @@
 
 #include "ApplicationBase/KernelAPI.h"
 #include "LogCapture.h"
+#include "PluginSystem/PluginDescriptor.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "RenderManager/RenderPipelineColorMapping.h"
 
-#include "ApplicationBase/IKernel.h"
 #include "ColorMaps.h"
 #include "EventSystem/EventSystem.h"
 #include "FrameExport.h"
+#include "KernelInterface/IKernel.h"
 #include "Logger/Log.h"
 #include "OSGZELCoreFieldContainers/Background.h"
 #include "OSGZELCoreFieldContainers/ColorMappingStage.h"

@@ -1,6 +1,6 @@
 #include "RenderManager/RenderPipelineHDR.h"
 
-#include "ApplicationBase/IKernel.h"
+#include "KernelInterface/IKernel.h"
 #include "Logger/Log.h"
 #include "OSGZELCoreFieldContainers/Background.h"
 #include "OSGZELCoreFieldContainers/HDRWithPostprocessingStage.h"

@@ -1,10 +1,10 @@
 #include "Zelvista.h"
 
 #include "AddFilesToSceneDialog.h"
-#include "ApplicationBase/IKernel.h"
 #include "ApplicationBase/ModelRegistry.h"
 #include "EventSystem/EventSystem.h"
 #include "FileDialogFilter.h"
+#include "KernelInterface/IKernel.h"
 #include "Logger/Log.h"
 #include "PluginSDK/WellKnownPlugins.h"
 #include "PluginSystem/PluginFactory.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ApplicationBase/IKernel.h"
+#include "KernelInterface/IKernel.h"
 
 #include <boost/program_options/variables_map.hpp>
 #include <memory>

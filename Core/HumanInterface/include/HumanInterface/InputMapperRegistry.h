@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ApplicationBase/ConfigLocation.h"
 #include "EventSystem/Event.h"
 #include "HumanInterface/InputAction.h"
+#include "KernelInterface/ConfigLocation.h"
 #include "ZelApi.h"
 
 #include <memory>

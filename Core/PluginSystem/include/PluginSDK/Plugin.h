@@ -13,11 +13,11 @@
 //                                     .description("Says hello"))
 //   ZEL_PLUGIN_LIBRARY(Hello)
 
-#include "ApplicationBase/IKernel.h"
+#include "KernelInterface/IKernel.h"
+#include "PluginSystem/EntryPoints.h"
 #include "PluginSystem/IPlugin.h"
 #include "PluginSystem/PluginDescriptor.h"
 #include "PluginSystem/PluginInstanceInfo.h"
-#include "PluginSystem/PluginRegistry.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KernelInterface/PluginRegistryList.h"
 #include "PluginSystem/Uuid.h"
 
 #include <cstdint>
@@ -33,6 +34,3 @@ struct PluginDescriptor
     std::int32_t defaultInstantiationHint = 2147483647;
     boost::program_options::options_description* options = nullptr;
 };
-
-// A library's own registry and the kernel's merged one: ordered, not owning.
-using PluginRegistryList = std::vector<PluginDescriptor*>;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PluginSystem/EntryPoints.h"
 #include "ZelApi.h"
 
 #include <cstdint>
@@ -7,16 +8,9 @@
 
 class IKernel;
 
-// Name of the exported functions every plug-in library (and the program) provides.
-#define ZEL_REGISTRY_ENTRY_POINT getRegistry_3436544362436345
-#define ZEL_RUNTIME_ENTRY_POINT getRuntimeInfo_3436544362436345
-
 // Finds, loads and checks plug-in libraries and merges their descriptors into the kernel's
 // registry. Libraries are never unloaded.
 namespace PluginRegistry {
-
-// The runtime tag a library's runtime entry point must return.
-constexpr std::int32_t runtimeTag = 1;
 
 // The extension of a plug-in library file, compared case-sensitively.
 ZEL_API const char* librarySuffix();

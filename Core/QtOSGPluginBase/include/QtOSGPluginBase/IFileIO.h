@@ -9,8 +9,6 @@
 class ZEL_API IFileIO
 {
 public:
-    // Inline, so that the type is known without this library: the colour-mapping pipeline
-    // finds writer plug-ins below it.
     virtual ~IFileIO() = default;
     virtual std::string getFilterString() const = 0;
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ApplicationBase/ZELModel.h"
 #include "EventSystem/EventHandler.h"
 #include "QtOSGPluginBase/ICommand.h"
 #include "QtOSGPluginBase/IReader.h"
 #include "QtOSGPluginBase/IWriter.h"
 #include "QtOSGPluginBase/SetOfChunks.h"
 #include "QtOSGPluginBase/SetOfNodes.h"
+#include "QtOSGPluginBase/ZELModel.h"
 
 #include <cstdint>
 #include <list>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ApplicationBase/IKernel.h"
+#include "KernelInterface/IKernel.h"
 #include "ZelApi.h"
 
 #include <osg/Referenced>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ApplicationBase/ConfigLocation.h"
-#include "PluginSystem/PluginDescriptor.h"
+#include "KernelInterface/ConfigLocation.h"
+#include "KernelInterface/PluginRegistryList.h"
+#include "Logger/Log.h"
 #include "ZelApi.h"
 
 #include <string>
@@ -9,9 +10,6 @@
 
 namespace boost::program_options {
 class variables_map;
-}
-namespace cpplog {
-class MultiplexLogger;
 }
 
 class EventSystem;
@@ -22,7 +20,8 @@ namespace HI {
 class InputMapperRegistry;
 }
 
-// The services of the running program, handed to every plug-in instance.
+// The services of the running program, handed to every plug-in instance. Header-only, so that every
+// library below the kernel can be handed one.
 class ZEL_API IKernel
 {
 public:
@@ -35,7 +34,7 @@ public:
     virtual PluginFactory* getPluginFactory() = 0;
     virtual const PluginRegistryList& getPluginRegistry() const = 0;
     virtual PluginRegistryList& getPluginRegistry() = 0;
-    virtual cpplog::MultiplexLogger& getLogger();
+    virtual cpplog::MultiplexLogger& getLogger() { return Logger::rootLogger(); }
     virtual EventSystem* getEventSystem() = 0;
     virtual HI::InputMapperRegistry* getInputMapperRegistry() = 0;
     virtual ConfigLocation getConfigLocation(const std::string& pluginName,
@@ -44,5 +43,5 @@ public:
     virtual RenderManager* getRenderManager() = 0;
     virtual const boost::program_options::variables_map& getVariables() const = 0;
     virtual boost::program_options::variables_map& getVariables() = 0;
-    virtual ~IKernel();
+    virtual ~IKernel() = default;
 };

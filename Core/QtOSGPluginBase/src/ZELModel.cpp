@@ -1,4 +1,4 @@
-#include "ApplicationBase/ZELModel.h"
+#include "QtOSGPluginBase/ZELModel.h"
 
 #include <boost/uuid/random_generator.hpp>
 
