@@ -9,9 +9,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <boost/any.hpp>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 namespace po = boost::program_options;
 
@@ -72,10 +69,10 @@ bool BatchScreenshot::checkTarget() const
                   << "\" does not end in .png, .tif, .tiff, .jpg or .jpeg.\n";
         return false;
     }
-    const QByteArray folder = QFile::encodeName(target.absolutePath());
-    if (::access(folder.constData(), W_OK | X_OK) != 0) {
-        ZEL_ERROR << "OSGViewerPlugin: Cannot write the screenshot into " << folder.constData()
-                  << ": " << std::strerror(errno) << "\n";
+    std::string reason;
+    if (!OSGU::canCreateFileIn(QFile::encodeName(target.absoluteFilePath()).toStdString(),
+                               reason)) {
+        ZEL_ERROR << "OSGViewerPlugin: Cannot write the screenshot: " << reason << "\n";
         return false;
     }
     return true;

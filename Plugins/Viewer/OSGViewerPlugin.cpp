@@ -124,6 +124,15 @@ QString askForScreenshotFile(QWidget* parent, const QString& folder)
     return dialog.selectedFiles().front();
 }
 
+void reportWriteFailure(QWidget* parent, const QString& file, const std::string& reason)
+{
+    ZEL_ERROR << "OSGViewerPlugin::saveScreenshot: Cannot write " << file.toStdString() << ": "
+              << reason << "\n";
+    QMessageBox::warning(
+        parent, QObject::tr("Save Screenshot"),
+        QObject::tr("Cannot write %1: %2").arg(file, QString::fromStdString(reason)));
+}
+
 } // namespace
 
 OSGViewerPlugin::OSGViewerPlugin(IKernel* kernel, const PluginInstanceInfo& info)
@@ -355,6 +364,12 @@ void OSGViewerPlugin::saveScreenshot()
     if (file.isEmpty())
         return;
     m_screenshotFolder = QFileInfo(file).absolutePath();
+    // A large shot renders for a while: a folder that takes no file is found out before it.
+    std::string reason;
+    if (!OSGU::canCreateFileIn(QFile::encodeName(file).toStdString(), reason)) {
+        reportWriteFailure(parent, file, reason);
+        return;
+    }
 
     QProgressDialog progress(QObject::tr("Rendering the screenshot..."), QObject::tr("Cancel"), 0,
                              100, parent);
@@ -375,13 +390,8 @@ void OSGViewerPlugin::saveScreenshot()
                                              "tells why."));
         return;
     }
-    std::string reason;
     if (!OSGU::writeImageFile(*image, QFile::encodeName(file).toStdString(), reason)) {
-        ZEL_ERROR << "OSGViewerPlugin::saveScreenshot: Cannot write " << file.toStdString() << ": "
-                  << reason << "\n";
-        QMessageBox::warning(
-            parent, QObject::tr("Save Screenshot"),
-            QObject::tr("Cannot write %1: %2").arg(file, QString::fromStdString(reason)));
+        reportWriteFailure(parent, file, reason);
         return;
     }
     ZEL_INFO << "OSGViewerPlugin::saveScreenshot: Wrote " << file.toStdString() << "\n";

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <osg/DisplaySettings>
+#include <osg/GLExtensions>
 #include <osg/GLObjects>
 #include <osgViewer/Viewer>
 #include <utility>
@@ -60,6 +61,8 @@ RenderWidget::~RenderWidget()
     if (QOpenGLContext* glContext = context())
         disconnect(glContext, nullptr, this, nullptr);
     releaseGLObjects();
+    if (m_window && m_window->getState())
+        closeWindowThatNeverDrew();
     makeCurrent();
     m_window = nullptr;
     m_viewer = nullptr;
@@ -199,6 +202,16 @@ void RenderWidget::releaseGLObjects()
     m_window->close();
     doneCurrent();
     m_contextReplaced = true;
+}
+
+// Closing a graphics window asks for the GL extensions of its context number; with no context
+// ever current, OpenSceneGraph keeps the empty answer for the next window that gets the number,
+// which then has no frame buffer objects. The answer goes with the window.
+void RenderWidget::closeWindowThatNeverDrew()
+{
+    const unsigned int contextID = m_window->getState()->getContextID();
+    m_window->close(false);
+    osg::GLExtensions::Set(contextID, nullptr);
 }
 
 namespace {

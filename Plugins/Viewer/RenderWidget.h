@@ -72,6 +72,7 @@ private:
     void handleInput(QEvent* event);
     void handleDragAndDrop(QEvent* event);
     void releaseGLObjects();
+    void closeWindowThatNeverDrew();
     void replaceGraphicsWindow();
     void takeSnapshot();
     static void writeSnapshot(const QString& file, const QImage& image);

@@ -146,6 +146,17 @@ bool writeStaged(const osgDB::ReaderWriter& writer, const osg::Image& image,
 
 } // namespace
 
+bool canCreateFileIn(const std::string& path, std::string& reason)
+{
+    const std::string folder = folderOf(path);
+    if (::access(folder.c_str(), W_OK | X_OK) == 0)
+        return true;
+    // Taken before the text is built, whose allocations may change it.
+    const int error = errno;
+    reason = "cannot create a file in " + folder + ": " + std::strerror(error);
+    return false;
+}
+
 bool isWritableImageExtension(const std::string& extension)
 {
     return !formatOf(extension).empty();

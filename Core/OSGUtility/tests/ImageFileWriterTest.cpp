@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <osg/Camera>
 #include <osg/Texture2D>
@@ -100,6 +102,24 @@ TEST_F(ImageFileWriterTest, AFailedWriteLeavesTheEarlierFileAsItWas)
     ASSERT_TRUE(OSGU::writeImageFile(*screenshotLike(), path("link.png"), reason)) << reason;
     EXPECT_TRUE(QFileInfo(m_dir.filePath("link.png")).isSymLink());
     EXPECT_NE(osgDB::readRefImageFile(path("target.png")), nullptr);
+}
+
+TEST_F(ImageFileWriterTest, AFolderIsCheckedForANewFileWithoutWritingOne)
+{
+    std::string reason;
+    EXPECT_TRUE(OSGU::canCreateFileIn(path("shot.png"), reason)) << reason;
+    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    EXPECT_FALSE(OSGU::canCreateFileIn(path("missing/folder/shot.png"), reason));
+    EXPECT_NE(reason.find(path("missing/folder") + ": " + std::strerror(ENOENT)), std::string::npos)
+        << reason;
+
+    QFile plain(m_dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    reason.clear();
+    EXPECT_FALSE(OSGU::canCreateFileIn(path("plain/shot.png"), reason));
+    EXPECT_NE(reason.find(path("plain")), std::string::npos) << reason;
 }
 
 TEST_F(ImageFileWriterTest, TheColourBufferOfAFrameBufferCameraIsWrittenWhenItHasAnImage)

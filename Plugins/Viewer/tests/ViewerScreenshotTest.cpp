@@ -1,5 +1,6 @@
 #include "ApplicationBase/KernelAPI.h"
 #include "LogCapture.h"
+#include "PluginSystem/PluginFactory.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
 #include "QtOSGPluginBase/IQtInteraction.h"
 #include "QtOSGPluginBase/OSGModel.h"
@@ -13,14 +14,18 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <boost/program_options/variables_map.hpp>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -47,6 +52,29 @@ template <class Dialog> void whenShown(std::function<void(Dialog*)> answer)
     });
 }
 
+// Answers every message box shown while it lives and keeps its text, so that a box the test
+// does not expect fails it instead of waiting for a click that never comes.
+class MessageBoxAnswerer
+{
+public:
+    MessageBoxAnswerer()
+    {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                m_texts << box->text();
+                box->accept();
+            }
+        });
+        m_poll.start(10);
+    }
+
+    const QStringList& texts() const { return m_texts; }
+
+private:
+    QTimer m_poll;
+    QStringList m_texts;
+};
+
 class ViewerScreenshotTest : public ViewerFixture
 {
 protected:
@@ -60,6 +88,25 @@ protected:
     void setOption(const char* name, const std::string& value)
     {
         kernel().getVariables().insert({name, po::variable_value(boost::any(value), false)});
+    }
+
+    // Answers the size dialog as it comes and the file dialog with that file, through the
+    // viewer's Save Screenshot action.
+    void saveScreenshot(IOSGViewer& viewer, const QString& target)
+    {
+        auto* interaction = dynamic_cast<IQtInteraction*>(&viewer);
+        ASSERT_NE(interaction, nullptr);
+        ASSERT_EQ(interaction->getToolBars().size(), 1u);
+        QAction* action = interaction->getToolBars().front()->actions().value(0);
+        ASSERT_NE(action, nullptr);
+        whenShown<QDialog>([target](QDialog* dialog) {
+            whenShown<QFileDialog>([target](QFileDialog* fileDialog) {
+                fileDialog->findChild<QLineEdit*>("fileNameEdit")->setText(target);
+                static_cast<QDialog*>(fileDialog)->accept();
+            });
+            dialog->accept();
+        });
+        action->trigger();
     }
 
     // The exit code a batch screenshot ends the application's event loop with.
@@ -109,8 +156,11 @@ TEST_F(ViewerScreenshotTest, ABatchScreenshotThatCannotBeTakenEndsWithOneAndSays
     EXPECT_EQ(runBatch(redBoxModel(), true), 1);
     EXPECT_TRUE(log().contains("\"wide\" is not WIDTHxHEIGHT"));
 
+    log().clear();
     setOption("screenshot", file("missing/folder/shot.png").toStdString());
     EXPECT_EQ(runBatch(redBoxModel(), true), 1);
+    EXPECT_TRUE(log().contains(file("missing/folder").toStdString() + ": "));
+    EXPECT_FALSE(log().contains("Screenshot tiling")) << "rendered before the folder was checked";
 
     setOption("screenshot", file("unloaded.png").toStdString());
     setOption("loadFile", "scene.osgt");
@@ -134,6 +184,7 @@ TEST_F(ViewerScreenshotTest, SaveScreenshotAsksForSizeAndFileAndWritesWhatTheVie
     EXPECT_EQ(action->text(), "Save Screenshot...");
     EXPECT_NE(interaction->getDockWidgets().front()->findChild<QToolButton*>(), nullptr);
 
+    MessageBoxAnswerer boxes;
     QString note;
     // Typed without an extension: the chosen type's is added.
     const QString dialogFile = file("shot");
@@ -161,10 +212,53 @@ TEST_F(ViewerScreenshotTest, SaveScreenshotAsksForSizeAndFileAndWritesWhatTheVie
     });
     action->trigger();
 
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join("\n").toStdString();
     EXPECT_TRUE(note.contains("14832 x 118")) << note.toStdString();
     const QImage written(file("shot.jpg"));
     ASSERT_EQ(written.size(), QSize(2 * Width + 100, 2 * Height)) << "no shot.jpg";
     EXPECT_TRUE(pixelIs(written, written.width() / 2, written.height() / 2, Red, 16));
+}
+
+TEST_F(ViewerScreenshotTest, SaveScreenshotIntoAMissingFolderSaysSoBeforeRendering)
+{
+    IOSGViewer* viewer = createViewer("Viewer");
+    ASSERT_NE(viewer, nullptr);
+    viewer->setModel(redBoxModel());
+    show(*viewer);
+
+    MessageBoxAnswerer boxes;
+    saveScreenshot(*viewer, file("missing/folder/shot.png"));
+
+    ASSERT_EQ(boxes.texts().size(), 1) << boxes.texts().join("\n").toStdString();
+    const QString warning = boxes.texts().front();
+    EXPECT_TRUE(warning.contains(file("missing/folder") + ":")) << warning.toStdString();
+    EXPECT_TRUE(warning.contains(QString::fromLocal8Bit(std::strerror(ENOENT))))
+        << warning.toStdString();
+    EXPECT_FALSE(log().contains("Screenshot tiling")) << "rendered before the folder was checked";
+    EXPECT_FALSE(QFileInfo::exists(file("missing")));
+}
+
+// A viewer's graphics window takes a context number of OpenSceneGraph's; one that never drew
+// must leave that number fit for the next window that takes it.
+TEST_F(ViewerScreenshotTest, AViewerNeverShownLeavesTheNextViewerAbleToTakeScreenshots)
+{
+    IOSGViewer* unshown = createViewer("Unshown");
+    ASSERT_NE(unshown, nullptr);
+    unshown->setModel(redBoxModel());
+    ASSERT_TRUE(kernel().getPluginFactory()->destroyInstance(dynamic_cast<IPlugin*>(unshown)));
+
+    IOSGViewer* viewer = createViewer("Viewer");
+    ASSERT_NE(viewer, nullptr);
+    viewer->setModel(redBoxModel());
+    show(*viewer);
+    MessageBoxAnswerer boxes;
+    saveScreenshot(*viewer, file("shot.png"));
+
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join("\n").toStdString();
+    EXPECT_FALSE(log().contains("FBO support required"));
+    const QImage written(file("shot.png"));
+    ASSERT_EQ(written.size(), QSize(Width, Height)) << "no shot.png";
+    EXPECT_TRUE(pixelIs(written, Width / 2, Height / 2, Red, 16));
 }
 
 } // namespace

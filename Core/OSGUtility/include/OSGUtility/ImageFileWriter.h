@@ -22,4 +22,8 @@ ZEL_API bool writeImageFile(osg::Image& image, const std::string& path, std::str
 // Whether the extension (without dot, any case) names one of the formats written.
 ZEL_API bool isWritableImageExtension(const std::string& extension);
 
+// Whether the folder of path takes a new file, checked before a long render rather than after
+// it; false with the reason in words for the user.
+ZEL_API bool canCreateFileIn(const std::string& path, std::string& reason);
+
 } // namespace OSGU
