@@ -93,8 +93,6 @@ TEST_F(ProgramStartupTest, OptionsPersistAcrossRunsEndedBySignals)
                         "# kept settings\nalpha-level=7\nfullscreen=\nremoved-plugin-option=3 # x\n"
                         "help=\nresponse-file=/nowhere\n");
     const QString second = runUntilSignal({"--alpha-level", "9"});
-    EXPECT_TRUE(second.contains("reading config file "));
-    EXPECT_TRUE(second.contains("WARN", Qt::CaseSensitive));
     EXPECT_TRUE(
         second.contains("Unknown option removed-plugin-option encountered in config file\n"));
     EXPECT_EQ(config(), "alpha-level=9\nfullscreen=\nremoved-plugin-option=3\n");
@@ -224,7 +222,6 @@ TEST_F(ProgramStartupTest, SpecialFilesAndCrashingLibrariesAreReportedAndStartUp
         EXPECT_TRUE(log.contains("loop.so ("));
         EXPECT_TRUE(log.contains("Could not open response-file " + m_install.root() + "/folder"));
         EXPECT_EQ(log.count("ZelvistaLayout.bin skipped (not a regular file)"), 2);
-        EXPECT_TRUE(log.contains("Instantiate Alpha (UTIL -750)"));
         // The second start knows the verdict and tries nothing.
         EXPECT_EQ(log.contains("Plugin libraries tried in child processes: 2 "), run == 0);
     }
