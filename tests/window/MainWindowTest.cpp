@@ -15,6 +15,7 @@
 #include <QDockWidget>
 #include <QDropEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QStatusBar>
