@@ -59,7 +59,7 @@ TEST(RenderPipelineHDRTest, NewPipelineDrawsThroughItsStagesAndTheDialogDrivesTh
     ASSERT_NE(dialog, nullptr);
     auto* radius = dialog->findChild<QDoubleSpinBox*>("ambientOcclusionRadius");
     ASSERT_NE(radius, nullptr);
-    EXPECT_DOUBLE_EQ(radius->value(), pipeline->getSettings().getAmbientOcclusionRadius());
+    EXPECT_FLOAT_EQ(float(radius->value()), pipeline->getSettings().getAmbientOcclusionRadius());
 
     // The controls change the stage; the name label follows the name.
     dialog->findChild<QDoubleSpinBox*>("exposure")->setValue(2.5);
