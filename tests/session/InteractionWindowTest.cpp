@@ -197,7 +197,6 @@ TEST_F(InteractionWindowTest, BindingChangedInTheDockWorksAtOnceAndIsSavedAtExit
     EXPECT_TRUE(field->text().contains("Space"));
     QTest::mouseDClick(field, Qt::LeftButton);
     QTest::keyClick(field, Qt::Key_F);
-    EXPECT_EQ(field->text(), "key pressed F");
 
     const QPoint middle(m_widget->width() / 2, m_widget->height() / 2);
     drag(middle, middle + QPoint(40, 0));

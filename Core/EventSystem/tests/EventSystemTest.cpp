@@ -76,7 +76,6 @@ TEST(EventDispatchTest, DestroyedHandlersLeaveTheListAndDuplicatesAreRefused)
 
     LogCapture capture;
     system.registerHandler(&stays);
-    EXPECT_EQ(capture.count("EventHandler stays "), 1);
     EXPECT_EQ(capture.count(" already registered."), 1);
     EXPECT_EQ(names(system), (Names{"stays"}));
     system.deregisterHandler(&stays);

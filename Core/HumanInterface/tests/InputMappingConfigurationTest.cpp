@@ -7,7 +7,6 @@
 #include "RecordingActionHandler.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -74,14 +73,10 @@ TEST_F(ConfigurationFixture, DoubleClickThenPressRecordsADragThatWorksAtOnce)
     EXPECT_EQ(orbit->text(), "");
     QTest::mouseDClick(orbit, Qt::LeftButton);
     EXPECT_FALSE(orbit->isReadOnly());
-    EXPECT_EQ(orbit->text(), "press button or key");
-    EXPECT_TRUE(orbit->font().italic());
 
     QTest::mousePress(orbit, Qt::LeftButton);
     EXPECT_TRUE(orbit->isReadOnly());
     EXPECT_EQ(orbit->text(), "mouse drag left button");
-    EXPECT_EQ(orbit->toolTip(), "Double click to edit.");
-    EXPECT_FALSE(orbit->font().italic());
     EXPECT_EQ(mapping(0).primary.m_type, MouseDrag);
     EXPECT_EQ(mapping(0).primary.m_mouseButtons, unsigned(Qt::LeftButton));
     QTest::mouseRelease(orbit, Qt::LeftButton);
@@ -135,20 +130,6 @@ TEST_F(ConfigurationFixture, RightClickMenuOffersSpecialInputsAndNoneClears)
     chooseFromMenu("abort");
     QTest::mousePress(frameAll, Qt::RightButton);
     EXPECT_EQ(frameAll->text(), "mouse click right button");
-}
-
-TEST_F(ConfigurationFixture, LabelsAreAsWideAsTheLongestNamePlusTen)
-{
-    const QList<QLabel*> labels = m_frame->findChildren<QLabel*>("lblConfigElement");
-    ASSERT_EQ(labels.size(), 2);
-    const int expected = labels[1]->fontMetrics().horizontalAdvance("Frame the whole scene") + 10;
-    EXPECT_GT(expected, labels[0]->fontMetrics().horizontalAdvance("Orbit") + 10);
-    for (const QLabel* label : labels) {
-        EXPECT_EQ(label->width(), expected);
-        EXPECT_EQ(label->minimumWidth(), expected);
-        EXPECT_EQ(label->maximumWidth(), expected);
-    }
-    EXPECT_EQ(labels[1]->toolTip(), "Frame the whole scene");
 }
 
 TEST_F(ConfigurationFixture, LoadedBindingsShowAfterContentChanged)

@@ -100,11 +100,9 @@ TEST_F(LoadSceneUndoTest, PlainFileGoesUnderSceneAndUndoRemovesExactlyIt)
     ASSERT_EQ(childNames(scene), (Names{"BEACONS", "CAMERAS", "Existing", "Chair"}));
     const osg::ref_ptr<osg::Node> chair = scene->getChild(3);
     EXPECT_EQ(chair->asGroup()->getNumChildren(), 1u);
-    EXPECT_EQ(m_model->getUndoAction()->text().toStdString(), "Undo: Load Scene");
 
     undoStack().undo();
     EXPECT_EQ(childNames(scene), (Names{"BEACONS", "CAMERAS", "Existing"}));
-    EXPECT_EQ(m_model->getRedoAction()->text().toStdString(), "Redo: Load Scene");
 
     // Redo brings back the same node, which later commands on the stack may refer to.
     QFile::remove(QString::fromStdString(file));
@@ -234,9 +232,6 @@ TEST_F(ExecuteCommandTest, SavingEmptiesTheUndoStackAndIsNotUndoable)
     m_model->executeCommand(
         std::make_unique<MODCMD::NodeAddChild>(m_model->getScene(), group("two")));
     ASSERT_EQ(undoStack().count(), 2);
-    EXPECT_EQ(m_model->getUndoAction()->text().toStdString(), "Undo: Add Child");
-    EXPECT_EQ(m_model->getUndoAction(), m_model->getUndoAction());
-    EXPECT_EQ(m_model->getClearUndoAction()->text().toStdString(), "Clear Undo-Cue");
 
     m_events->clear();
     m_model->executeCommand(std::make_unique<MODCMD::SaveScene>(path("saved.osgt")));

@@ -272,22 +272,6 @@ TEST_F(SelectionTest, SetsHoldEachElementOnceAndCopiesAreIndependent)
     EXPECT_EQ(chunkCopy.size(), 1u);
 }
 
-TEST_F(SelectionTest, TextFormListsAddressesOrSaysEmpty)
-{
-    std::ostringstream empty;
-    empty << SetOfNodes() << SetOfChunks();
-    EXPECT_EQ(empty.str(), "SelectedNodes:\nEmpty\nSelectedChunks:\nEmpty\n");
-
-    osg::ref_ptr<osg::StateAttribute> chunk = new osg::Material;
-    SetOfChunks chunks;
-    chunks.add(chunk);
-    std::ostringstream expected;
-    expected << "SelectedChunks:\n0: " << static_cast<const void*>(chunk.get()) << "\n";
-    std::ostringstream text;
-    text << chunks;
-    EXPECT_EQ(text.str(), expected.str());
-}
-
 TEST_F(SelectionTest, TraversalMasksAndPathToRoot)
 {
     osg::ref_ptr<osg::Group> parent = group("parent");

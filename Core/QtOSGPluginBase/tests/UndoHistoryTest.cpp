@@ -290,10 +290,8 @@ TEST_F(UndoHistoryTest, ReplacedScenesBeyondTheBudgetTakeTheOldestStepsWithThem)
         ASSERT_TRUE(load(*m_model, file, true));
     EXPECT_EQ(m_model->getUndoStack()->count(), 3);
     EXPECT_TRUE(undo->toolTip().contains("3 steps, 2.3 MB")) << undo->toolTip().toStdString();
-    EXPECT_FALSE(m_log.contains("oldest steps were dropped"));
 
     ASSERT_TRUE(load(*m_model, file, true));
-    EXPECT_TRUE(m_log.contains("its 2 oldest steps were dropped"));
     ASSERT_EQ(m_model->getUndoStack()->count(), 2);
     EXPECT_EQ(m_model->getUndoStack()->index(), 2);
     EXPECT_TRUE(undo->toolTip().contains("2 steps, 2.3 MB")) << undo->toolTip().toStdString();

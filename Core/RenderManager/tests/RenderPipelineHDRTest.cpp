@@ -34,7 +34,7 @@ std::vector<std::string> labelTexts(QWidget& dialog)
     return texts;
 }
 
-TEST(RenderPipelineHDRTest, NewPipelineHoldsTheDefaultsInStageAndDialog)
+TEST(RenderPipelineHDRTest, NewPipelineDrawsThroughItsStagesAndTheDialogDrivesThem)
 {
     RenderManager manager;
     std::unique_ptr<IRenderPipeline> created =
@@ -53,62 +53,19 @@ TEST(RenderPipelineHDRTest, NewPipelineHoldsTheDefaultsInStageAndDialog)
     auto* visit = dynamic_cast<OSG::VisitSubTree*>(pipeline->getShadowStage()->getChild(0));
     ASSERT_NE(visit, nullptr);
     EXPECT_EQ(visit->getSubTreeTraversalMask(), pipeline->getTraversalMask());
-
-    EXPECT_EQ(stage->getShaderPath(), "./../Media/shader/");
-    EXPECT_FLOAT_EQ(stage->getExposure(), 1.0f);
-    EXPECT_FLOAT_EQ(stage->getEffectAmount(), 0.0f);
-    EXPECT_FLOAT_EQ(stage->getGamma(), 1.0f);
-    EXPECT_FLOAT_EQ(stage->getBlurAmount(), 0.0f);
-    EXPECT_FLOAT_EQ(stage->getAmbientOcclusionRadius(), 0.002f);
-    EXPECT_FALSE(stage->getCombineBlend());
-    EXPECT_FALSE(stage->getAmbientOcclusion());
-    EXPECT_FALSE(stage->getAbsColor());
-
-    ShadowStage* shadows = pipeline->getShadowStage();
-    EXPECT_EQ(shadows->getMapSize(), 2048);
-    EXPECT_FLOAT_EQ(shadows->getShadowSmoothness(), 0.5f);
-    EXPECT_FLOAT_EQ(shadows->getGlobalShadowIntensity(), 0.8f);
-    EXPECT_TRUE(shadows->getShadowOn());
-    EXPECT_TRUE(shadows->getLightNodes().empty());
+    EXPECT_TRUE(pipeline->getShadowStage()->getLightNodes().empty());
 
     QWidget* dialog = pipeline->getSettingsWidget();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(labelTexts(*dialog),
-              (std::vector<std::string>{"RenderPipelineHDR", "Exposure", "Effect Amount", "Gamma",
-                                        "Blur Amount", "Combine Blend", "Ambient Occlusion",
-                                        "Ambient Occlusion Radius", "Absolute Color"}));
-    const QList<QDoubleSpinBox*> boxes = dialog->findChildren<QDoubleSpinBox*>();
-    ASSERT_EQ(boxes.size(), 5);
-    struct Expected
-    {
-        const char* name;
-        double value, minimum, maximum, step;
-        int decimals;
-    };
-    const std::vector<Expected> expected{{"exposure", 1, 0, 999999999, 0.01, 10},
-                                         {"effectAmount", 0, 0, 10000000, 0.01, 2},
-                                         {"gamma", 1, 0, 10000000, 0.01, 2},
-                                         {"blurAmount", 0, 0, 10000000, 0.01, 2},
-                                         // Enough decimals to show the radius and step it.
-                                         {"ambientOcclusionRadius", 0.002, 0.0001, 10, 0.001, 4}};
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE(expected[i].name);
-        const QDoubleSpinBox* box = boxes[int(i)];
-        EXPECT_EQ(box->objectName().toStdString(), expected[i].name);
-        EXPECT_DOUBLE_EQ(box->value(), expected[i].value);
-        EXPECT_DOUBLE_EQ(box->minimum(), expected[i].minimum);
-        EXPECT_DOUBLE_EQ(box->maximum(), expected[i].maximum);
-        EXPECT_DOUBLE_EQ(box->singleStep(), expected[i].step);
-        EXPECT_EQ(box->decimals(), expected[i].decimals);
-    }
-    EXPECT_FLOAT_EQ(pipeline->getSettings().getAmbientOcclusionRadius(), 0.002f);
-    for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
-        EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
+    auto* radius = dialog->findChild<QDoubleSpinBox*>("ambientOcclusionRadius");
+    ASSERT_NE(radius, nullptr);
+    EXPECT_FLOAT_EQ(float(radius->value()), pipeline->getSettings().getAmbientOcclusionRadius());
 
     // The controls change the stage; the name label follows the name.
-    boxes[0]->setValue(2.5);
+    dialog->findChild<QDoubleSpinBox*>("exposure")->setValue(2.5);
     EXPECT_FLOAT_EQ(stage->getExposure(), 2.5f);
-    boxes[4]->stepUp();
+    // Enough decimals to show the radius and step it.
+    radius->stepUp();
     EXPECT_FLOAT_EQ(pipeline->getSettings().getAmbientOcclusionRadius(), 0.003f);
     dialog->findChild<QCheckBox*>("absColor")->setChecked(true);
     EXPECT_TRUE(stage->getAbsColor());

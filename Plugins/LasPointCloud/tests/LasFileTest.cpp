@@ -1,6 +1,5 @@
 #include "LasFileReader.h"
 #include "LasFileWriter.h"
-#include "LogCapture.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -365,8 +364,7 @@ TEST_F(LasFileTest, ScalesStayAtATenthOfAMillimetreUpToHundredsOfKilometres)
     std::string reason;
     EXPECT_TRUE(LasFileReader::read(file("wide.las"), reason)) << reason;
 
-    // Points without a position are left out and said so; a folder that is not there fails.
-    LogCapture log;
+    // Points without a position are left out; a folder that is not there fails.
     osg::ref_ptr<osg::Vec3Array> nan = new osg::Vec3Array;
     nan->push_back(osg::Vec3(std::nanf(""), 0, 0));
     nan->push_back(osg::Vec3(1, 2, 3));
@@ -375,7 +373,6 @@ TEST_F(LasFileTest, ScalesStayAtATenthOfAMillimetreUpToHundredsOfKilometres)
     std::uint64_t written = 0;
     EXPECT_EQ(LasFileWriter::write(*partly, file("partly.las"), &written), "");
     EXPECT_EQ(written, 1u);
-    EXPECT_TRUE(log.contains("1 points without a finite position are left out"));
     EXPECT_NE(LasFileWriter::write(*partly, folder.filePath("missing/x.las").toStdString()), "");
 }
 

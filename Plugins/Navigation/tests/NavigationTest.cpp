@@ -130,7 +130,6 @@ TEST_F(NavigationFixture, EachViewerHasItsOwnMapperAndBindingsFile)
     m_plugin->attachViewer("first", m_viewer.getScene(), &m_viewer);
     m_plugin->attachViewer("second", second.getScene(), &second);
     m_plugin->attachViewer("again", second.getScene(), &second);
-    EXPECT_TRUE(m_log.contains("again is attached already"));
     ASSERT_EQ(mappers().size(), 2u);
 
     auto* interaction = dynamic_cast<IQtInteraction*>(m_plugin);
@@ -138,7 +137,6 @@ TEST_F(NavigationFixture, EachViewerHasItsOwnMapperAndBindingsFile)
     ASSERT_EQ(interaction->getDockWidgets().size(), 1u);
     auto* dock = qobject_cast<QTabWidget*>(interaction->getDockWidgets().front());
     ASSERT_NE(dock, nullptr);
-    EXPECT_EQ(dock->windowTitle(), "Navigation");
     EXPECT_EQ(dock->count(), 2);
 
     // Input of one viewer moves only its own camera.
@@ -190,7 +188,6 @@ protected:
 TEST_F(NavigationWithoutConfigFixture, BuiltInBindingsEqualTheShippedFile)
 {
     m_plugin->attachViewer("view", m_viewer.getScene(), &m_viewer);
-    EXPECT_TRUE(m_log.contains("using the built-in bindings"));
     ASSERT_EQ(mappers().size(), 1u);
     HI::InputActionToInputEventMapping& mapping = mappers().front()->getMapping();
     std::vector<HI::ActionMapping> builtIn(mapping.mappings().begin(), mapping.mappings().end());

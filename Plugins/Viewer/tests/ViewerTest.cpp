@@ -2,14 +2,10 @@
 #include "EventSystem/EventHandler.h"
 #include "EventSystem/EventSystem.h"
 #include "LogCapture.h"
-#include "PluginSDK/WellKnownPlugins.h"
-#include "PluginSystem/PluginFactory.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
 #include "QtOSGPluginBase/IQtInteraction.h"
-#include "QtOSGPluginBase/ModelCommands/LoadScene.h"
 #include "QtOSGPluginBase/ModelEvent.h"
 #include "QtOSGPluginBase/OSGModel.h"
-#include "QtUtility/DropEventHelper.h"
 #include "QtUtility/QtEvents.h"
 #include "ViewerFixture.h"
 
@@ -115,8 +111,6 @@ TEST_F(ViewerRenderingTest, DrawsTheModelOnceThroughItsStageWithVertexBuffers)
     ASSERT_NE(viewer, nullptr);
     viewer->setModel(model);
     viewer->onSceneLoaded();
-    EXPECT_TRUE(
-        log().contains("Created new render pipeline for mode FORWARD with traversal mask 1"));
     EXPECT_FALSE(box->getUseDisplayList());
     EXPECT_TRUE(box->getUseVertexBufferObjects());
     EXPECT_TRUE(box->getNodeMask() & 1u);
@@ -158,38 +152,6 @@ TEST_F(ViewerRenderingTest, ThePagerLoadsNothingAScenesNames)
     EXPECT_EQ(pager->getFileRequestListSize(), 0u);
     EXPECT_EQ(paged->getNumChildren(), 0u);
     EXPECT_TRUE(pixelIs(image, Width / 2, Height / 2, Red));
-}
-
-TEST_F(ViewerRenderingTest, SwitchingTheModeRebuildsThePipelineAndKeepsTheCamera)
-{
-    auto model = createModel("box");
-    model->getScene()->addChild(makeBox(osg::Vec3(), 1.0f, osg::Vec4(1, 0, 0, 1)));
-    IOSGViewer* viewer = createViewer("Viewer");
-    ASSERT_NE(viewer, nullptr);
-    viewer->setModel(model);
-    show(*viewer);
-    // Off centre, so a camera reset would show.
-    lookAt(*viewer, osg::Vec3d(1.2, -6.0, 0.5), osg::Vec3d(1.2, 0.0, 0.5));
-    const QImage before = grab(*viewer);
-    const QPoint box = screenPoint(*viewer, osg::Vec3());
-    ASSERT_TRUE(pixelIs(before, box.x(), box.y(), Red));
-    ASSERT_TRUE(pixelIs(before, Width / 2, Height / 2, DefaultBackground));
-
-    QListWidget* modes = modeList(*viewer);
-    ASSERT_NE(modes, nullptr);
-    const auto testing = modes->findItems("TESTING", Qt::MatchExactly);
-    ASSERT_EQ(testing.size(), 1);
-    modes->setCurrentItem(testing.front());
-    EXPECT_TRUE(log().contains("Traversal mask 1 deregistered."));
-    EXPECT_TRUE(
-        log().contains("Created new render pipeline for mode TESTING with traversal mask 1"));
-    ASSERT_EQ(model->getStages()->getNumChildren(), 1u);
-    EXPECT_STREQ(model->getStages()->getChild(0)->className(), "TestingStage");
-
-    const QImage after = grab(*viewer);
-    EXPECT_TRUE(pixelIs(after, box.x(), box.y(), Red));
-    EXPECT_TRUE(pixelIs(after, Width / 2, Height / 2, DefaultBackground));
-    keepImageOnFailure(after, "ViewerModeSwitch");
 }
 
 void chooseMode(IOSGViewer& viewer, const QString& mode)
@@ -287,10 +249,6 @@ TEST_F(ViewerRenderingTest, TwoViewersOnOneModelDrawThroughTheirOwnPipelines)
     second->setModel(model);
     first->onSceneLoaded();
     second->onSceneLoaded();
-    EXPECT_TRUE(
-        log().contains("Created new render pipeline for mode FORWARD with traversal mask 1"));
-    EXPECT_TRUE(
-        log().contains("Created new render pipeline for mode FORWARD with traversal mask 2"));
     EXPECT_EQ(model->getStages()->getNumChildren(), 2u);
     EXPECT_NE(first->getScene()->getSceneData(), second->getScene()->getSceneData());
 
@@ -456,13 +414,8 @@ TEST_F(ViewerEventTest, InputAndDropsReachTheEventSystem)
     for (QObject* source : recorder.sources)
         EXPECT_EQ(source, widget);
 
-    const QString path = file("dropped.osgt");
-    osg::ref_ptr<osg::Geode> dropped = new osg::Geode;
-    dropped->setName("dropped");
-    dropped->addDrawable(makeBox(osg::Vec3(), 1.0f, osg::Vec4(1, 0, 0, 1)));
-    ASSERT_TRUE(osgDB::writeNodeFile(*dropped, path.toStdString()));
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(path)});
+    files.setUrls({QUrl::fromLocalFile(file("dropped.osgt"))});
 
     // Nobody handles drops yet: the drag is welcome, the drop is refused.
     recorder.seen.clear();
@@ -475,28 +428,6 @@ TEST_F(ViewerEventTest, InputAndDropsReachTheEventSystem)
     const std::vector<std::pair<std::uint32_t, QEvent::Type>> drags{{2, QEvent::DragEnter},
                                                                     {2, QEvent::Drop}};
     EXPECT_EQ(recorder.seen, drags);
-
-    // The main window's drop helper turns the drop into a load of the file.
-    ASSERT_NE(kernel().getPluginFactory()->getOrCreateInstance(
-                  uuidFromString(WellKnownPlugins::sceneReader)),
-              nullptr);
-    DropEventHelper helper(kernel().getEventSystem());
-    QObject::connect(&helper, &DropEventHelper::newDropEvent, [&](const QDropEvent* drop) {
-        for (const QUrl& url : drop->mimeData()->urls())
-            model->executeCommand(
-                std::make_unique<MODCMD::LoadScene>(url.toLocalFile().toStdString(), false));
-        viewer->onSceneLoaded();
-    });
-    // Qt delivers a drop only to the widget that accepted the drag's entry.
-    QDragEnterEvent again(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
-    QApplication::sendEvent(widget, &again);
-    QDropEvent accepted(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
-    QApplication::sendEvent(widget, &accepted);
-    EXPECT_TRUE(accepted.isAccepted());
-    EXPECT_TRUE(log().contains("SceneReader::read: Read " + path.toStdString()));
-    const QImage image = grab(*viewer);
-    EXPECT_TRUE(pixelIs(image, Width / 2, Height / 2, Red));
-    keepImageOnFailure(image, "ViewerDroppedFile");
 }
 
 } // namespace
