@@ -363,13 +363,14 @@ void OSGViewerPlugin::saveScreenshot()
     const QString file = askForScreenshotFile(parent, m_screenshotFolder);
     if (file.isEmpty())
         return;
-    m_screenshotFolder = QFileInfo(file).absolutePath();
     // A large shot renders for a while: a folder that takes no file is found out before it.
     std::string reason;
     if (!OSGU::canCreateFileIn(QFile::encodeName(file).toStdString(), reason)) {
         reportWriteFailure(parent, file, reason);
         return;
     }
+    // Only a folder that exists: the file dialog would offer a missing one's name as the file.
+    m_screenshotFolder = QFileInfo(file).absolutePath();
 
     QProgressDialog progress(QObject::tr("Rendering the screenshot..."), QObject::tr("Cancel"), 0,
                              100, parent);

@@ -92,16 +92,20 @@ protected:
 
     // Answers the size dialog as it comes and the file dialog with that file, through the
     // viewer's Save Screenshot action.
-    void saveScreenshot(IOSGViewer& viewer, const QString& target)
+    // proposedName: what the file dialog's name box held when it opened.
+    void saveScreenshot(IOSGViewer& viewer, const QString& target, QString* proposedName = nullptr)
     {
         auto* interaction = dynamic_cast<IQtInteraction*>(&viewer);
         ASSERT_NE(interaction, nullptr);
         ASSERT_EQ(interaction->getToolBars().size(), 1u);
         QAction* action = interaction->getToolBars().front()->actions().value(0);
         ASSERT_NE(action, nullptr);
-        whenShown<QDialog>([target](QDialog* dialog) {
-            whenShown<QFileDialog>([target](QFileDialog* fileDialog) {
-                fileDialog->findChild<QLineEdit*>("fileNameEdit")->setText(target);
+        whenShown<QDialog>([target, proposedName](QDialog* dialog) {
+            whenShown<QFileDialog>([target, proposedName](QFileDialog* fileDialog) {
+                auto* name = fileDialog->findChild<QLineEdit*>("fileNameEdit");
+                if (proposedName)
+                    *proposedName = name->text();
+                name->setText(target);
                 static_cast<QDialog*>(fileDialog)->accept();
             });
             dialog->accept();
@@ -236,6 +240,12 @@ TEST_F(ViewerScreenshotTest, SaveScreenshotIntoAMissingFolderSaysSoBeforeRenderi
         << warning.toStdString();
     EXPECT_FALSE(log().contains("Screenshot tiling")) << "rendered before the folder was checked";
     EXPECT_FALSE(QFileInfo::exists(file("missing")));
+
+    // The next dialog does not start from the missing folder, which it would offer as a file name.
+    QString proposed;
+    saveScreenshot(*viewer, file("shot.png"), &proposed);
+    EXPECT_TRUE(proposed.isEmpty()) << proposed.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(file("shot.png")));
 }
 
 // A viewer's graphics window takes a context number of OpenSceneGraph's; one that never drew
