@@ -1,5 +1,6 @@
 #include "ApplicationBase/KernelAPI.h"
 #include "EventSystem/EventHandler.h"
+#include "FrameDrawer.h"
 #include "LogCapture.h"
 #include "OSGZELCoreFieldContainers/Background.h"
 #include "OSGZELCoreFieldContainers/ColorMappingStage.h"
@@ -45,27 +46,6 @@ ZEL_PLUGIN_DESCRIPTOR(RecordingWebServer,
                       PluginSDK::describe<RecordingWebServer>("RecordingWebServer",
                                                               IWebServerPlugin::TypeUuid, 100)
                           .autoCreate(false))
-
-// What a viewer does when a pipeline captures: draws the frame before the dispatch returns.
-class FrameDrawer : public EventHandler
-{
-public:
-    FrameDrawer(EventSystem* events, OffscreenRenderer& renderer)
-        : EventHandler(events, "FrameDrawer", EventType::Model), m_renderer(renderer)
-    {}
-
-    bool handleEvent(Event& event) override
-    {
-        if (static_cast<ModelEvent&>(event).kind == ModelEvent::BeforeReadBack && scene)
-            m_renderer.render(scene);
-        return false;
-    }
-
-    osg::Node* scene = nullptr;
-
-private:
-    OffscreenRenderer& m_renderer;
-};
 
 // A 4 by 4 quad facing the camera, z from -2 to 2, green.
 osg::ref_ptr<osg::Group> makeRampScene()

@@ -1,5 +1,6 @@
 #include "ApplicationBase/KernelAPI.h"
 #include "EventSystem/EventHandler.h"
+#include "FrameDrawer.h"
 #include "LogCapture.h"
 #include "OSGZELCoreFieldContainers/Background.h"
 #include "OSGZELCoreFieldContainers/ColorMappingStage.h"
@@ -21,27 +22,6 @@
 #include <osg/Texture2D>
 
 namespace {
-
-// What a viewer does when a pipeline captures: draws the frame before the dispatch returns.
-class FrameDrawer : public EventHandler
-{
-public:
-    FrameDrawer(EventSystem* events, OffscreenRenderer& renderer, osg::Node* scene)
-        : EventHandler(events, "FrameDrawer", EventType::Model), m_renderer(renderer),
-          m_scene(scene)
-    {}
-
-    bool handleEvent(Event& event) override
-    {
-        if (static_cast<ModelEvent&>(event).kind == ModelEvent::BeforeReadBack)
-            m_renderer.render(m_scene);
-        return false;
-    }
-
-private:
-    OffscreenRenderer& m_renderer;
-    osg::Node* m_scene;
-};
 
 template <class Interface> Interface* lasPlugin(KernelAPI& kernel)
 {

@@ -1,5 +1,6 @@
 #include "ApplicationBase/KernelAPI.h"
 #include "EventSystem/EventHandler.h"
+#include "FrameDrawer.h"
 #include "LogCapture.h"
 #include "OSGZELCoreFieldContainers/Background.h"
 #include "OSGZELCoreFieldContainers/ColorMappingStage.h"
@@ -38,26 +39,6 @@ using tcp = asio::ip::tcp;
 namespace {
 
 constexpr int Deadline = 20000;
-
-class FrameDrawer : public EventHandler
-{
-public:
-    FrameDrawer(EventSystem* events, OffscreenRenderer& renderer, osg::Node* scene)
-        : EventHandler(events, "FrameDrawer", EventType::Model), m_renderer(renderer),
-          m_scene(scene)
-    {}
-
-    bool handleEvent(Event& event) override
-    {
-        if (static_cast<ModelEvent&>(event).kind == ModelEvent::BeforeReadBack)
-            m_renderer.render(m_scene);
-        return false;
-    }
-
-private:
-    OffscreenRenderer& m_renderer;
-    osg::Node* m_scene;
-};
 
 // A blocked client gives up after the deadline instead of hanging the test.
 void limitWaiting(tcp::socket& socket)
