@@ -12,6 +12,20 @@ void FinishDrawing::operator()(osg::RenderInfo&) const
     ++frames;
 }
 
+osg::ref_ptr<osg::DrawElementsUInt> gridTriangles(int columns, int rows)
+{
+    osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);
+    triangles->reserve(6u * unsigned(columns - 1) * unsigned(rows - 1));
+    for (int row = 0; row + 1 < rows; ++row)
+        for (int column = 0; column + 1 < columns; ++column) {
+            const unsigned int a = unsigned(row * columns + column);
+            const unsigned int b = a + 1, c = a + unsigned(columns), d = c + 1;
+            for (unsigned int index : {a, b, d, a, d, c})
+                triangles->push_back(index);
+        }
+    return triangles;
+}
+
 osg::Matrixd cameraAt(int frame)
 {
     const double angle = 0.01 * frame;

@@ -2,6 +2,7 @@
 
 #include <osg/Camera>
 #include <osg/Matrixd>
+#include <osg/PrimitiveSet>
 #include <vector>
 
 // Pieces the frame-timing benchmarks share.
@@ -16,6 +17,9 @@ struct FinishDrawing : osg::Camera::DrawCallback
 
 // Circles the scene's centre slowly, a little further every frame.
 osg::Matrixd cameraAt(int frame);
+
+// Two triangles per cell of a grid of columns x rows vertices, numbered row by row.
+osg::ref_ptr<osg::DrawElementsUInt> gridTriangles(int columns, int rows);
 
 // The median; -1 for no values.
 double median(std::vector<double> values);

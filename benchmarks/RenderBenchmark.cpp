@@ -72,15 +72,7 @@ osg::ref_ptr<osg::Geode> makeMesh()
             vertices->push_back(surfacePoint(column, row));
             normals->push_back(surfaceNormal(vertices->back()));
         }
-    osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);
-    triangles->reserve(6u * (Columns - 1) * (Rows - 1));
-    for (int row = 0; row + 1 < Rows; ++row)
-        for (int column = 0; column + 1 < Columns; ++column) {
-            const unsigned int a = row * Columns + column;
-            const unsigned int b = a + 1, c = a + Columns, d = c + 1;
-            for (unsigned int index : {a, b, d, a, d, c})
-                triangles->push_back(index);
-        }
+    osg::ref_ptr<osg::DrawElementsUInt> triangles = gridTriangles(Columns, Rows);
     osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
     geometry->setVertexArray(vertices);
     geometry->setNormalArray(normals, osg::Array::BIND_PER_VERTEX);

@@ -3,6 +3,7 @@
 #include "QtOSGPluginBase/IOSGModel.h"
 #include "QtOSGPluginBase/IOSGViewer.h"
 #include "QtOSGPluginBase/OSGModel.h"
+#include "WhenShown.h"
 #include "Zelvista.h"
 
 #include <QAbstractItemModel>
@@ -108,26 +109,6 @@ protected:
     QAction* action(const char* objectName) const
     {
         return m_window->findChild<QAction*>(objectName);
-    }
-
-    // Runs answer on the next modal dialog of the given type once it is shown; trigger opens it.
-    template <class Dialog> void whenShown(std::function<void(Dialog*)> answer)
-    {
-        QTimer::singleShot(0, [answer] {
-            Dialog* dialog = nullptr;
-            QDeadlineTimer deadline(10000);
-            while (!dialog && !deadline.hasExpired()) {
-                QApplication::processEvents(QEventLoop::AllEvents, 10);
-                for (QWidget* widget : QApplication::topLevelWidgets())
-                    if (auto* candidate = qobject_cast<Dialog*>(widget);
-                        candidate && candidate->isVisible())
-                        dialog = candidate;
-            }
-            if (dialog)
-                answer(dialog);
-            else
-                ADD_FAILURE() << "no dialog was shown";
-        });
     }
 
     // Types the path into the next file dialog under the named filter entry (the one the

@@ -5,6 +5,7 @@
 #include "QtOSGPluginBase/IQtInteraction.h"
 #include "QtOSGPluginBase/OSGModel.h"
 #include "ViewerFixture.h"
+#include "WhenShown.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,26 +32,6 @@
 namespace {
 
 namespace po = boost::program_options;
-
-// Runs answer on the next shown top-level dialog of that type once it is shown.
-template <class Dialog> void whenShown(std::function<void(Dialog*)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        Dialog* dialog = nullptr;
-        QDeadlineTimer deadline(10000);
-        while (!dialog && !deadline.hasExpired()) {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* candidate = qobject_cast<Dialog*>(widget);
-                    candidate && candidate->isVisible())
-                    dialog = candidate;
-        }
-        if (dialog)
-            answer(dialog);
-        else
-            ADD_FAILURE() << "no " << Dialog::staticMetaObject.className() << " was shown";
-    });
-}
 
 // Answers every message box shown while it lives and keeps its text, so that a box the test
 // does not expect fails it instead of waiting for a click that never comes.
